@@ -1,0 +1,26 @@
+#pragma once
+// Switches a program onto the virtual PC when its Config.ini asks for it
+// ([Simulator] Enabled=1): installs the simulated vendor drivers and, with
+// Clock=virtual, the virtual clock, and keeps the virtual chip's state file up to date.
+#include <memory>
+#include <string>
+
+namespace zorvan::sim {
+
+class Session {
+public:
+    virtual ~Session() = default;
+};
+
+struct ActivationResult {
+    // Null when the simulator is not enabled, or when it could not start (then `error`
+    // says why and the program must not go on to real hardware).
+    std::unique_ptr<Session> session;
+    std::wstring error;
+};
+
+// configPath: the program's Config.ini. The state file's relative path is taken from the
+// folder of that file.
+ActivationResult ActivateFromConfig(const std::wstring& configPath);
+
+}  // namespace zorvan::sim
