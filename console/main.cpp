@@ -1,8 +1,13 @@
-#include "core/control/ZorvanControl.h"
-#include "core/platform/ConsoleOut.h"
+#include <string>
+#include <vector>
 
-int main() {
-    zorvan::ZorvanControl control;
-    zorvan::platform::Print(L"Zorvan ISP Tool v2.1f\r\n");
-    return 0;
+#include "console/ConsoleApp.h"
+#include "core/platform/Text.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::wstring> args;
+    for (int i = 0; i < argc; ++i) {
+        args.push_back(zorvan::FromUtf8(argv[i]));
+    }
+    return zorvan::console::RunConsoleApp(args);
 }

@@ -1,8 +1,43 @@
 #include "sim/Activation.h"
 
+#include "core/platform/PrivateProfile.h"
+#include "core/platform/Text.h"
+#include "sim/SimulatorSession.h"
+#include "sim/SimulatorSettings.h"
+
 namespace zorvan::sim {
 
-// Placeholder until the virtual PC exists: the simulator is never enabled.
-ActivationResult ActivateFromConfig(const std::wstring&) { return {}; }
+ActivationResult ActivateFromConfig(const std::wstring& configPath) {
+    ActivationResult result;
+    const std::optional<platform::PrivateProfile> profile = platform::PrivateProfile::Load(configPath);
+    if (!profile) {
+        return result;  // no Config.ini: the program reports that itself
+    }
+    SimulatorSettings settings;
+    const bool valid = ReadSimulatorSettings(*profile, settings, result.error);
+    if (!settings.enabled) {
+        result.error.clear();  // the section is not in use; its other values do not matter
+        return result;
+    }
+    if (!valid) {
+        return result;
+    }
+    if (!EqualsNoCase(settings.vendor, L"NVIDIA")) {
+        if (EqualsNoCase(settings.vendor, L"AMD") || EqualsNoCase(settings.vendor, L"Intel") ||
+            EqualsNoCase(settings.vendor, L"LSPCON")) {
+            result.error = Format(L"[Simulator] Vendor=%s: the virtual %s driver is not available "
+                                  L"yet.",
+                                  settings.vendor.c_str(), settings.vendor.c_str());
+        } else {
+            result.error = Format(L"[Simulator] Vendor=%s: the value must be NVIDIA, AMD, Intel "
+                                  L"or LSPCON.",
+                                  settings.vendor.c_str());
+        }
+        return result;
+    }
+    result.session = SimulatorSession::Start(
+        settings, ResolveStatePath(configPath, settings.stateFile), result.error);
+    return result;
+}
 
 }  // namespace zorvan::sim

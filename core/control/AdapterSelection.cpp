@@ -1,10 +1,88 @@
+// ZorvanControl::InitGraphicsAdapter: picks, initialises and connects the backend the
+// configuration names, or tries them in turn in automatic mode.
 #include "core/control/ZorvanControl.h"
+#include "core/platform/Text.h"
 
 namespace zorvan {
+namespace {
+
+GfxLib* BackendFor(ZorvanControl& control, int32_t selection) {
+    switch (selection) {
+        case GFX_NVIDIA:
+            return &control.gfxNvidia;
+        case GFX_AMD:
+            return &control.gfxAmd;
+        case GFX_INTEL_LSPCON:
+            return &control.gfxIntelSkylake;
+        default:
+            return &control.gfxIntel;
+    }
+}
+
+const wchar_t* LabelFor(int32_t selection) {
+    switch (selection) {
+        case GFX_NVIDIA:
+            return L"NVIDIA: ";
+        case GFX_AMD:
+            return L"AMD: ";
+        case GFX_INTEL_LSPCON:
+            return L"Intel (LS-PCON): ";
+        default:
+            return L"Intel: ";
+    }
+}
+
+std::wstring DeviceIdText(uint32_t deviceId) {
+    return deviceId < 16 ? Format(L"0x%02X", deviceId) : Format(L"0x%X", deviceId);
+}
+
+}  // namespace
 
 int32_t ZorvanControl::InitGraphicsAdapter(std::wstring& text) {
-    text.clear();
-    return 2;  // placeholder
+    text = Format(L"Gfx Selection = %d\r\n", gfxSelection);
+    // A code outside the table (negative ones included) runs no backend.
+    if (gfxSelection < GFX_AUTO || gfxSelection > GFX_INTEL) {
+        return 2;
+    }
+    std::wstring scratch;
+    std::wstring suffix;
+    int32_t last = 10;
+    bool initialised = false;
+
+    int32_t v = gfxSelection == GFX_AUTO ? GFX_NVIDIA : gfxSelection;
+    while (v <= GFX_INTEL) {
+        gfx = BackendFor(*this, v);
+        gfxName = LabelFor(v);
+        last = gfx->Init(scratch);
+        if (last != 0) {
+            suffix = L"failed";
+            // An LS-PCON interface that cannot be created ends the search: the legacy
+            // Intel backend uses the same driver object.
+            if (v == GFX_INTEL_LSPCON) {
+                v = GFX_INTEL;
+            }
+        } else {
+            initialised = true;
+            text += scratch;
+            scratch.clear();
+            // A configured Intel or LS-PCON id is used as it is, without probing.
+            if (gfxSelection <= GFX_AMD || deviceId == 0) {
+                last = gfx->Connect(deviceId, ddcAddress, scratch);
+            }
+            suffix = last == 0 ? DeviceIdText(deviceId) : std::wstring();
+        }
+        text += scratch;
+        scratch.clear();
+        if (gfxSelection != GFX_AUTO || last == 0) {
+            break;
+        }
+        ++v;
+    }
+    gfxName += suffix;
+    if (last == 0) {
+        return 0;
+    }
+    return initialised ? 1 : 2;
 }
 
 }  // namespace zorvan

@@ -2,10 +2,15 @@
 // The chip-control core: one object per process owns the display-link backends and
 // everything that speaks to the converter chip. Its operations are defined in one
 // source file per protocol layer (adapter selection, command channel, identity, ...).
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "core/control/ChipType.h"
+#include "core/control/Cmdb.h"
+#include "core/control/StoredPackets.h"
 #include "core/control/ZorvanControlDelegate.h"
 #include "core/gfx/GfxLib.h"
 #include "core/gfx/GfxLibAmd.h"
@@ -25,7 +30,46 @@ public:
     // --- adapter selection ---
     // Picks, initialises and connects the configured backend; 0, 1 or 2.
     int32_t InitGraphicsAdapter(std::wstring& text);
-    bool GfxIsNvidiaOrAmd() const { return gfx == &gfxNvidia || gfx == &gfxAmd; }
+    // The NVIDIA and AMD backends get extra pauses in the protocol; so does a stand-in link.
+    bool GfxIsNvidiaOrAmd() const {
+        return gfx != nullptr && (gfx == &gfxNvidia || gfx == &gfxAmd || gfx == nvidiaOrAmdStandIn);
+    }
+
+    // --- command channel (DDC/CI vendor commands over I2C-over-AUX) ---
+    // Sends the vendor code and its parameters (count bytes, code first) as one packet.
+    // Refused without any write when count is 0 or above 125.
+    bool SendCommand(const uint8_t* command, int32_t count);
+    // Reads one reply and copies its payload (n, echo, data) to out, at most out.size() bytes;
+    // payloadLength, when given, receives the payload's full length. On failure the first two
+    // bytes of out may hold a marker: 01 BE (null messages or no reply), 00 FF (checksum).
+    // out may be rxBuffer itself.
+    bool ReceiveReply(std::span<uint8_t> out, size_t* payloadLength = nullptr);
+    // The acknowledgement after a vendor command: the normal and the download timing.
+    bool WaitAck();
+    bool WaitAckFast();
+    // Sends a copy of a stored packet with its variable bytes filled in.
+    bool SendFixedPacket(const FixedPacket& packet, std::span<const uint8_t> variableBytes = {});
+    // Reads length bytes of the chip's address space into out (not rxBuffer); a piece that
+    // comes back shorter than asked fails the read.
+    bool ReadMemory(uint32_t address, uint8_t* out, int32_t length);
+    // One 32-bit word; 0xFFFFFFFF without a valid reply, 0 when another address is echoed.
+    uint32_t ReadRegister(uint32_t address);
+
+    // --- chip identity ---
+    ChipType GetChipType();
+    // Reads the identification block, sets chipVersion, refines type 0 into 1 or 2 and
+    // replaces text with the chip's description ("N/A" when the block is unreadable).
+    void GetChipInfo(ChipType& type, std::wstring& text);
+
+    // --- image and data files (text receives the failure message) ---
+    bool LoadDriverFile(std::wstring& text);
+    bool LoadFirmwareFile(std::wstring& text);
+    bool LoadEsmFile(std::wstring& text);
+    bool LoadCmdbFile(std::wstring& text);
+
+    // --- Customized Data Block ---
+    // Reads the record through chip memory (firmware running) and appends its status line.
+    CmdbStatus CheckCmdb(std::wstring& text);
 
     // --- members, in declaration order ---
     GfxLib* gfx = nullptr;
@@ -75,6 +119,24 @@ public:
     std::wstring keysPath;
     std::wstring cmdbPath;
     std::wstring gfxName;
+
+    // What LoadDriverFile found: a 4-byte length header (then driverCodeLength bytes of code
+    // follow it in the file) and, after that code, the 256 signature bytes secure ISP sends.
+    bool driverHasHeader = false;
+    uint32_t driverCodeLength = 0;
+    bool driverHasSignature = false;
+
+    // A link other than the embedded backends that is to be paced like NVIDIA and AMD (the
+    // tests' scripted links stand in for those backends through it); null in the programs.
+    const GfxLib* nvidiaOrAmdStandIn = nullptr;
+
+private:
+    // The I2cRead capacity for one reply: the backend's, bounded by rxBuffer.
+    int32_t ReplyCapacity() const;
+    // One reply read into rxBuffer; count receives the bytes it really holds.
+    int32_t ReadReplyOnce(int32_t& count);
+    bool CheckAcknowledgement(int32_t count) const;
+    bool ReadIdentificationBlock(ChipType type);
 };
 
 }  // namespace zorvan

@@ -3,10 +3,21 @@
 
 namespace zorvan {
 
-// Placeholder until the backend is built: its vendor interface never initialises.
+// Results of Init besides 0.
+inline constexpr int32_t GFX_AMD_LOAD_FAILED = 1004;         // neither library file loads
+inline constexpr int32_t GFX_AMD_ENTRY_POINTS_MISSING = 1005;  // an enumeration entry point
+inline constexpr int32_t GFX_AMD_NATIVE_AUX_MISSING = 1006;
+inline constexpr int32_t GFX_AMD_DDC_BLOCK_MISSING = 1007;
+inline constexpr int32_t GFX_AMD_CREATE_FAILED = 2998;       // the ADL context
+
+// AMD graphics through the AMD Display Library (adl::ActiveDriver()), loaded at run time.
+// The library stays loaded for the process until the backend is destroyed. Display
+// search and the transfers are not built yet: Connect finds nothing and every transfer
+// returns GFX_NO_DEVICE without touching the link.
 class GfxLibAmd final : public GfxLib {
 public:
     GfxLibAmd();
+    // Destroys the ADL context and unloads the library if it was loaded.
     ~GfxLibAmd();
     GfxLibAmd(const GfxLibAmd&) = delete;
     GfxLibAmd& operator=(const GfxLibAmd&) = delete;

@@ -3,10 +3,19 @@
 
 namespace zorvan {
 
-// Placeholder until the backend is built: its vendor interface never initialises.
+// Connect found no device that answers the probe.
+inline constexpr int32_t GFX_INTEL_NOT_FOUND = 5;
+// A data-block transfer without the driver's object.
+inline constexpr int32_t GFX_INTEL_NO_INTERFACE = -1;
+
+// Intel graphics through the driver's automation object (cui::ActiveDriver()). The
+// device search and the data-block transfers are not built yet: Connect finds nothing,
+// the I2C transfers refuse with 13 (no transport chosen), and the native transfers return
+// -1 without the object and GFX_NO_DEVICE with it, never touching the link.
 class GfxLibIntel final : public GfxLib {
 public:
     GfxLibIntel();
+    // Releases the driver's object.
     ~GfxLibIntel();
     GfxLibIntel(const GfxLibIntel&) = delete;
     GfxLibIntel& operator=(const GfxLibIntel&) = delete;

@@ -3,10 +3,21 @@
 
 namespace zorvan {
 
-// Placeholder until the backend is built: its vendor interface never initialises.
+// Connect found no LS-PCON port that answers the probe.
+inline constexpr int32_t GFX_LSPCON_NOT_FOUND = 5;
+// The driver does not support the LS-PCON request.
+inline constexpr int32_t GFX_LSPCON_NOT_SUPPORTED = 2;
+// A data-block transfer without the driver's object.
+inline constexpr int32_t GFX_LSPCON_NO_INTERFACE = -1;
+
+// Intel LS-PCON ports through the driver's automation object (cui::ActiveDriver()), with
+// its own object. The port search and the data-block transfers are not built yet: Connect
+// finds nothing, and the transfers return -1 without the object and GFX_NO_DEVICE with
+// it, never touching the link.
 class GfxLibIntelSkylake final : public GfxLib {
 public:
     GfxLibIntelSkylake();
+    // Releases the driver's object.
     ~GfxLibIntelSkylake();
     GfxLibIntelSkylake(const GfxLibIntelSkylake&) = delete;
     GfxLibIntelSkylake& operator=(const GfxLibIntelSkylake&) = delete;

@@ -3,10 +3,17 @@
 
 namespace zorvan {
 
-// Placeholder until the backend is built: its vendor interface never initialises.
+// Results of Connect besides 0.
+inline constexpr int32_t GFX_NV_ENUM_FAILED = 5;  // the physical GPUs could not be listed
+inline constexpr int32_t GFX_NV_NO_DEVICE = 7;    // no GPU yielded a usable display
+
+// NVIDIA graphics through NVAPI (nvapi::ActiveDriver()). Connect keeps one device per GPU
+// in a process-wide list; every transfer addresses the first of them and ignores its
+// device id argument. Transfers before a successful Connect return GFX_NO_DEVICE.
 class GfxLibNvidia final : public GfxLib {
 public:
     GfxLibNvidia();
+    // Empties the process-wide device list.
     ~GfxLibNvidia();
     GfxLibNvidia(const GfxLibNvidia&) = delete;
     GfxLibNvidia& operator=(const GfxLibNvidia&) = delete;

@@ -1,0 +1,116 @@
+#include "console/ConsoleApp.h"
+
+#include <memory>
+
+#include "console/CheckRequiredFiles.h"
+#include "console/CommandLine.h"
+#include "console/ConsoleSession.h"
+#include "console/ConsoleText.h"
+#include "console/Dispatch.h"
+#include "console/StatusUpdater.h"
+#include "core/config/LoadConfig.h"
+#include "core/config/Log.h"
+#include "core/control/ZorvanControl.h"
+#include "core/platform/ConsoleOut.h"
+#include "core/platform/Files.h"
+#include "core/platform/Text.h"
+#include "sim/Activation.h"
+
+namespace zorvan::console {
+namespace {
+
+constexpr wchar_t kBanner[] = L"Zorvan ISP Tool v2.1f\r\n";
+
+// A continued log opens with the separator block; otherwise each run starts a new log.
+void StartLog(const IspConfig& config) {
+    if (config.notDeleteLogFile) {
+        AppendLogSeparator();
+    } else {
+        DeleteLogFile();
+    }
+}
+
+// The selection transcript goes to the log only; the outcome is printed and logged. The
+// program goes on to the command whatever the outcome.
+void ReportGraphicsAdapter(ZorvanControl& control, std::wstring& message) {
+    const int32_t result = control.InitGraphicsAdapter(message);
+    AppendLog(message);
+    switch (result) {
+        case 0:
+            PrintAndLog(Format(L"Graphics adapter: %s\r\n", control.gfxName.c_str()));
+            break;
+        case 1: {
+            const std::wstring line =
+                L"Graphics adapter initialization done but connection failed!\r\n";
+            AppendLog(line);
+            PrintWarning(line);
+            break;
+        }
+        default: {
+            const std::wstring line = L"Graphics adapter initialization failed!\r\n";
+            AppendLog(line);
+            PrintWarning(line);
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+int RunConsoleApp(const std::vector<std::wstring>& args) {
+    // Declaration order is destruction order reversed: the simulator session outlives the
+    // core, whose backends release their (possibly simulated) drivers when it goes, and
+    // the progress delegate outlives the core that points at it.
+    std::unique_ptr<sim::Session> simulator;
+    StatusUpdater updater;
+    ZorvanControl control;
+    IspConfig config;
+    ConsoleSession session{control, config, std::wstring()};
+    std::wstring& message = session.message;
+
+    logFilePath = kLogFileName;
+
+    if (!LoadConfig(ConfigProgram::Console, config, control, message)) {
+        PrintWarning(message);  // the log is neither started nor touched
+        return 0;
+    }
+    sim::ActivationResult activation =
+        sim::ActivateFromConfig(platform::ProgramFolder() + kConfigFileName);
+    if (!activation.error.empty()) {
+        // Never fall through to real hardware when the simulator was asked for.
+        PrintWarning(activation.error + L"\r\n");
+        return 0;
+    }
+    simulator = std::move(activation.session);
+
+    StartLog(config);
+    platform::Print(kBanner);
+    ReportGraphicsAdapter(control, message);
+
+    message.clear();
+    const ParsedCommand parsed = ParseCommandLine(args);
+    ConsoleCommand command = parsed.command;
+    if (args.size() == 2) {
+        message = parsed.header;
+        PrintAndLog(message);
+    }
+    if (command == CMD_NONE) {
+        platform::Print(UsageText(args.empty() ? std::wstring() : args[0]));
+        return 0;
+    }
+
+    if (command != CMD_CHIP_INFO) {
+        if (!CheckRequiredFiles(control, config, command, message)) {
+            PrintWarning(message);
+            AppendLog(message);
+            return 0;
+        }
+        PrintAndLog(message);
+    }
+
+    control.delegate = &updater;
+    DispatchCommand(command, session);
+    return 0;
+}
+
+}  // namespace zorvan::console

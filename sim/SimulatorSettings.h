@@ -1,0 +1,26 @@
+#pragma once
+// The [Simulator] section of Config.ini.
+#include <cstdint>
+#include <string>
+
+#include "core/platform/PrivateProfile.h"
+#include "sim/faults/FaultInjector.h"
+
+namespace zorvan::sim {
+
+struct SimulatorSettings {
+    bool enabled = false;
+    std::wstring vendor = L"NVIDIA";
+    std::wstring stateFile = L"virtual-chip.state";
+    bool virtualClock = false;
+    uint32_t faultSeed = 1;
+    FaultRates faults;
+    uint32_t powerLossAfterBlocks = 0;  // 0: never
+};
+
+// Reads the section (absent keys keep their defaults). False, with `error` naming the key,
+// when a value is not one the key takes.
+bool ReadSimulatorSettings(const platform::PrivateProfile& profile, SimulatorSettings& settings,
+                           std::wstring& error);
+
+}  // namespace zorvan::sim

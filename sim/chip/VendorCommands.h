@@ -1,0 +1,43 @@
+#pragma once
+// The vendor commands the chip's firmware (boot ROM or application) answers over DDC/CI.
+// Answered now, in both modes:
+//   0x0A           probe: acknowledged
+//   0x06 C8 02     type query: n 06 C8 02 v0 v1 (the family's two value bytes)
+//   0x06 80 02     second type query: n 06 80 02 v0 v1
+//   0x50 A3..A0    read register: n 50 A3..A0 V3..V0 (the word at A, most significant first)
+//   0x52 A3..A0 C3..C0   read memory: n 52 and C bytes from A; C from 1 to 122, the range
+//                  mapped and inside one 64 KiB bank
+// A command with other parameters, an unmapped address, or any other code is ignored: no
+// reply, so the host reads null messages until it gives up. (ISP mode, the driver
+// download and the secure commands are not implemented yet.)
+#include <cstdint>
+
+#include "sim/chip/ChipMemory.h"
+#include "sim/chip/ChipState.h"
+#include "sim/chip/DdcCiPort.h"
+
+namespace zorvan::sim {
+
+// Firmware time to answer: acknowledgements and queries, and memory reads per byte.
+inline constexpr uint64_t kAckProcessingUs = 2000;
+inline constexpr uint64_t kQueryProcessingUs = 3000;
+inline constexpr uint64_t kMemoryReadPerByteUs = 20;
+
+class VendorCommands final : public DdcCiHandler {
+public:
+    VendorCommands(const ChipState& state, const ChipMemory& memory)
+        : state_(state), memory_(memory) {}
+
+    CommandOutcome Handle(const VendorCommand& command) override;
+
+private:
+    CommandOutcome Probe(const VendorCommand& command) const;
+    CommandOutcome TypeQuery(const VendorCommand& command) const;
+    CommandOutcome ReadRegister(const VendorCommand& command) const;
+    CommandOutcome ReadMemory(const VendorCommand& command) const;
+
+    const ChipState& state_;
+    const ChipMemory& memory_;
+};
+
+}  // namespace zorvan::sim

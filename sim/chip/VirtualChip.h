@@ -1,0 +1,51 @@
+#pragma once
+// The virtual Zorvan chip as a DisplayPort sink: native AUX reaches its DPCD space,
+// I2C-over-AUX at 0x37 (DDC/CI 0x6E) its DDC/CI port; any other I2C address is not
+// acknowledged. Without power it answers nothing.
+#include <cstdint>
+
+#include "sim/chip/ChipMemory.h"
+#include "sim/chip/ChipState.h"
+#include "sim/chip/DdcCiPort.h"
+#include "sim/chip/Dpcd.h"
+#include "sim/chip/VendorCommands.h"
+#include "sim/link/AuxSink.h"
+
+namespace zorvan::sim {
+
+class VirtualChip final : public AuxSink {
+public:
+    // Resumes the chip as the state left it (its mode included).
+    explicit VirtualChip(ChipState state);
+    VirtualChip(const VirtualChip&) = delete;
+    VirtualChip& operator=(const VirtualChip&) = delete;
+
+    AuxReply Transact(const AuxRequest& request) override;
+
+    const ChipState& State() const { return state_; }
+
+    // Off and on: RAM and the security firmware are lost, the chip boots from flash.
+    void PowerCycle();
+    // The supply fails: from now on the chip answers nothing.
+    void LosePower() { powered_ = false; }
+    bool Powered() const { return powered_; }
+
+    void SetReplyFaults(ReplyFaults* faults) { ddc_.SetFaults(faults); }
+    // Programmed flash blocks after which the supply fails (0: never).
+    void SetPowerLossAfterBlocks(uint32_t blocks) { powerLossAfterBlocks_ = blocks; }
+    uint32_t PowerLossAfterBlocks() const { return powerLossAfterBlocks_; }
+
+    const DdcCiPort& DdcPort() const { return ddc_; }
+    Dpcd& DpcdSpace() { return dpcd_; }
+
+private:
+    ChipState state_;
+    Dpcd dpcd_;
+    ChipMemory memory_;
+    VendorCommands commands_;
+    DdcCiPort ddc_;
+    bool powered_ = true;
+    uint32_t powerLossAfterBlocks_ = 0;
+};
+
+}  // namespace zorvan::sim

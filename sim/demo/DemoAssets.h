@@ -1,0 +1,18 @@
+#pragma once
+// The demo folder: a Config.ini that runs the programs on the virtual chip, the firmware
+// images, a Customized Data Block and the chip's state. (The ISP driver, the security
+// firmware and the key files are not made yet; Config.ini already names them.)
+#include <string>
+#include <vector>
+
+namespace zorvan::sim {
+
+// Config.ini of the demo folder (CRLF line ends, as Windows writes it).
+std::string DemoConfigIni();
+
+// Writes the demo files into `folder` (created if missing), replacing files of the same
+// names; `written` receives their names. False with `error` set on the first failure.
+bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& written,
+                     std::wstring& error);
+
+}  // namespace zorvan::sim
