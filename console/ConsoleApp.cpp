@@ -55,6 +55,13 @@ void ReportGraphicsAdapter(ZorvanControl& control, std::wstring& message) {
     }
 }
 
+// The exit status: always 0 unless ExitStatus=1 asks it to tell the outcome.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int ExitWith(const IspConfig& config, int status) { return config.exitStatus ? status : kExitDone; }
+
 }  // namespace
 
 int RunConsoleApp(const std::vector<std::wstring>& args) {
@@ -79,7 +86,7 @@ int RunConsoleApp(const std::vector<std::wstring>& args) {
     if (!activation.error.empty()) {
         // Never fall through to real hardware when the simulator was asked for.
         PrintWarning(activation.error + L"\r\n");
-        return 0;
+        return ExitWith(config, kExitFailed);
     }
     simulator = std::move(activation.session);
 
@@ -96,21 +103,21 @@ int RunConsoleApp(const std::vector<std::wstring>& args) {
     }
     if (command == CMD_NONE) {
         platform::Print(UsageText(args.empty() ? std::wstring() : args[0]));
-        return 0;
+        return ExitWith(config, kExitUsage);
     }
 
     if (command != CMD_CHIP_INFO) {
         if (!CheckRequiredFiles(control, config, command, message)) {
             PrintWarning(message);
             AppendLog(message);
-            return 0;
+            return ExitWith(config, kExitFailed);
         }
         PrintAndLog(message);
     }
 
     control.delegate = &updater;
-    DispatchCommand(command, session);
-    return 0;
+    const bool done = DispatchCommand(command, session);
+    return ExitWith(config, done ? kExitDone : kExitFailed);
 }
 
 }  // namespace zorvan::console

@@ -6,8 +6,9 @@
 
 namespace zorvan::console {
 
-// args[0] is the program name as typed. Returns the exit status, always 0: the outcome
-// is told in text only.
+// args[0] is the program name as typed. Returns the exit status: 0, unless the
+// configuration sets ExitStatus=1 (then 1 for a failed operation, 2 for a command line that
+// names no operation).
 int RunConsoleApp(const std::vector<std::wstring>& args);
 
 }  // namespace zorvan::console

@@ -5,22 +5,6 @@
 
 namespace zorvan::console {
 
-bool ShowCurrentFirmwareVersion(ConsoleSession&) { return false; }
-
-bool RunIspProcedure(ConsoleSession&) { return false; }
-
 bool RunSecureIspProcedure(ConsoleSession&) { return false; }
-
-bool WriteDeviceCertificateCommand(ConsoleSession&) { return false; }
-
-bool WriteCmdbCommand(ConsoleSession&) { return false; }
-
-bool VerifyCmdbCommand(ConsoleSession&) { return false; }
-
-bool ChipInformationCommand(ConsoleSession&) { return false; }
-
-bool FullEraseCommand(ConsoleSession&) { return false; }
-
-bool VerifyDeviceCertificateCommand(ConsoleSession&) { return false; }
 
 }  // namespace zorvan::console

@@ -4,6 +4,7 @@
 #include "core/platform/Text.h"
 #include "sim/SimulatorSession.h"
 #include "sim/SimulatorSettings.h"
+#include "sim/pc/PortSwitch.h"
 
 namespace zorvan::sim {
 
@@ -22,19 +23,14 @@ ActivationResult ActivateFromConfig(const std::wstring& configPath) {
     if (!valid) {
         return result;
     }
-    if (!EqualsNoCase(settings.vendor, L"NVIDIA")) {
-        if (EqualsNoCase(settings.vendor, L"AMD") || EqualsNoCase(settings.vendor, L"Intel") ||
-            EqualsNoCase(settings.vendor, L"LSPCON")) {
-            result.error = Format(L"[Simulator] Vendor=%s: the virtual %s driver is not available "
-                                  L"yet.",
-                                  settings.vendor.c_str(), settings.vendor.c_str());
-        } else {
-            result.error = Format(L"[Simulator] Vendor=%s: the value must be NVIDIA, AMD, Intel "
-                                  L"or LSPCON.",
-                                  settings.vendor.c_str());
-        }
+    if (!EqualsNoCase(settings.vendor, L"NVIDIA") && !EqualsNoCase(settings.vendor, L"AMD") &&
+        !EqualsNoCase(settings.vendor, L"Intel") && !EqualsNoCase(settings.vendor, L"LSPCON")) {
+        result.error = Format(L"[Simulator] Vendor=%s: the value must be NVIDIA, AMD, Intel "
+                              L"or LSPCON.",
+                              settings.vendor.c_str());
         return result;
     }
+    ResolvePortStatePaths(configPath, settings.portSwitch);
     result.session = SimulatorSession::Start(
         settings, ResolveStatePath(configPath, settings.stateFile), result.error);
     return result;

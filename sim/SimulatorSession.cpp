@@ -20,6 +20,12 @@ std::wstring ResolveStatePath(const std::wstring& configPath, const std::wstring
     return configPath.substr(0, slash + 1) + stateFile;
 }
 
+PcSpec PcForVendor(const std::wstring& vendor) {
+    PcSpec pc = DefaultPc();
+    pc.lspconSupported = EqualsNoCase(vendor, L"LSPCON");
+    return pc;
+}
+
 std::unique_ptr<SimulatorSession> SimulatorSession::Start(const SimulatorSettings& settings,
                                                           const std::wstring& statePath,
                                                           std::wstring& error) {
@@ -33,21 +39,36 @@ std::unique_ptr<SimulatorSession> SimulatorSession::Start(const SimulatorSetting
     } else {
         state = NewChipState(ChipFamily::Kq1100, kNewChipSerial);
     }
+    std::optional<PortChips> ports = LoadPortChips(settings.portSwitch, error);
+    if (!ports) {
+        return nullptr;
+    }
     return std::unique_ptr<SimulatorSession>(
-        new SimulatorSession(settings, std::move(state), statePath));
+        new SimulatorSession(settings, std::move(state), statePath, std::move(*ports)));
 }
 
 SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState state,
-                                   std::wstring statePath)
+                                   std::wstring statePath, PortChips ports)
     : statePath_(std::move(statePath)),
       chip_(std::move(state)),
-      faults_(chip_, settings.faults, settings.faultSeed),
-      pc_(DefaultPc(), &faults_),
-      nvapi_(pc_) {
+      portSwitch_(chip_, std::move(ports)),
+      faults_(portSwitch_, settings.faults, settings.faultSeed),
+      pc_(PcForVendor(settings.vendor), &faults_),
+      nvapi_(pc_),
+      adl_(pc_, EqualsNoCase(settings.vendor, L"AMD")),
+      cui_(pc_,
+           EqualsNoCase(settings.vendor, L"Intel") || EqualsNoCase(settings.vendor, L"LSPCON")) {
     chip_.SetReplyFaults(&faults_);
     chip_.SetPowerLossAfterBlocks(settings.powerLossAfterBlocks);
+    if (!EqualsNoCase(settings.vendor, L"NVIDIA")) {
+        nvapi_.SetInitializeStatus(nvapi::NVAPI_LIBRARY_NOT_FOUND);
+    }
     previousDriver_ = &nvapi::ActiveDriver();
     nvapi::InstallDriver(&nvapi_);
+    previousAdl_ = &adl::ActiveDriver();
+    adl::InstallDriver(&adl_);
+    previousCui_ = &cui::ActiveDriver();
+    cui::InstallDriver(&cui_);
     if (settings.virtualClock) {
         previousClock_ = &platform::ActiveClock();
         platform::SetActiveClock(&clock_);
@@ -56,6 +77,8 @@ SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState 
 
 SimulatorSession::~SimulatorSession() {
     nvapi::InstallDriver(previousDriver_);
+    adl::InstallDriver(previousAdl_);
+    cui::InstallDriver(previousCui_);
     if (previousClock_ != nullptr) {
         platform::SetActiveClock(previousClock_);
     }
@@ -67,7 +90,8 @@ SimulatorSession::~SimulatorSession() {
 
 bool SimulatorSession::SaveState(std::wstring& error) {
     error.clear();
-    return sim::SaveState(statePath_, chip_.State(), error);
+    return sim::SaveState(statePath_, chip_.StateForNextRun(), error) &&
+           portSwitch_.SaveState(error);
 }
 
 }  // namespace zorvan::sim

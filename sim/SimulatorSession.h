@@ -1,18 +1,24 @@
 #pragma once
 // A run of a program on the virtual PC: the chip loaded from its state file, the fault
 // layer in front of it, the PC with the chip behind its display output, and that PC's
-// NVIDIA driver installed for the backends, with the virtual clock when asked for. The
-// end of the session puts the real driver interface and clock back and saves the chip.
+// drivers installed for the backends (the configured vendor's present, the others absent),
+// with the virtual clock when asked for. The end of the session puts the real driver
+// interfaces and clock back and saves the chip.
 #include <memory>
 #include <string>
 
+#include "core/gfx/adl/Adl.h"
+#include "core/gfx/cui/Cui.h"
 #include "core/gfx/nvapi/NvApi.h"
 #include "core/platform/Clock.h"
 #include "sim/Activation.h"
 #include "sim/SimulatorSettings.h"
 #include "sim/chip/VirtualChip.h"
 #include "sim/faults/FaultInjector.h"
+#include "sim/pc/PortSwitch.h"
 #include "sim/pc/VirtualPc.h"
+#include "sim/pc/adl/SimAdl.h"
+#include "sim/pc/cui/SimCui.h"
 #include "sim/pc/nvapi/SimNvApi.h"
 
 namespace zorvan::sim {
@@ -31,23 +37,34 @@ public:
     bool SaveState(std::wstring& error) override;
 
     VirtualChip& Chip() { return chip_; }
+    PortSwitch& Switch() { return portSwitch_; }
     FaultInjector& Faults() { return faults_; }
     const std::wstring& StatePath() const { return statePath_; }
 
     static constexpr uint32_t kNewChipSerial = 1500;
 
 private:
-    SimulatorSession(const SimulatorSettings& settings, ChipState state, std::wstring statePath);
+    SimulatorSession(const SimulatorSettings& settings, ChipState state, std::wstring statePath,
+                     PortChips ports);
 
     std::wstring statePath_;
     VirtualChip chip_;
+    PortSwitch portSwitch_;  // passes everything to chip_ unless PortSwitch=1
     FaultInjector faults_;
     VirtualPc pc_;
     SimNvApi nvapi_;
+    SimAdl adl_;
+    SimCui cui_;
     platform::VirtualClock clock_;
     nvapi::Driver* previousDriver_ = nullptr;
+    adl::Driver* previousAdl_ = nullptr;
+    cui::Driver* previousCui_ = nullptr;
     platform::Clock* previousClock_ = nullptr;
 };
+
+// The virtual PC of a vendor: the default machine, whose Intel driver supports LS-PCON only
+// when the vendor is LSPCON.
+PcSpec PcForVendor(const std::wstring& vendor);
 
 // The state file a [Simulator] StateFile value names: relative to the folder of Config.ini.
 std::wstring ResolveStatePath(const std::wstring& configPath, const std::wstring& stateFile);

@@ -84,7 +84,8 @@ bool ReadSimulatorSettings(const platform::PrivateProfile& profile, SimulatorSet
     }
     settings.powerLossAfterBlocks = static_cast<uint32_t>(blocks);
 
-    return ReadRate(profile, L"AuxDeferRate", settings.faults.auxDefer, error) &&
+    return ReadPortSwitchSettings(profile, settings.portSwitch, error) &&
+           ReadRate(profile, L"AuxDeferRate", settings.faults.auxDefer, error) &&
            ReadRate(profile, L"I2cDeferRate", settings.faults.i2cDefer, error) &&
            ReadRate(profile, L"NullReplyRate", settings.faults.nullReply, error) &&
            ReadRate(profile, L"CorruptReplyRate", settings.faults.corruptReply, error);

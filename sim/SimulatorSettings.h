@@ -5,6 +5,7 @@
 
 #include "core/platform/PrivateProfile.h"
 #include "sim/faults/FaultInjector.h"
+#include "sim/pc/PortSwitchSettings.h"
 
 namespace zorvan::sim {
 
@@ -16,6 +17,7 @@ struct SimulatorSettings {
     uint32_t faultSeed = 1;
     FaultRates faults;
     uint32_t powerLossAfterBlocks = 0;  // 0: never
+    PortSwitchSettings portSwitch;
 };
 
 // Reads the section (absent keys keep their defaults). False, with `error` naming the key,

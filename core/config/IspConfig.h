@@ -38,6 +38,9 @@ struct IspConfig {
     bool programCmdb = false;
     // Console: a firmware image path is configured (the file check recomputes it).
     bool firmwareReady = false;
+    // Console: ExitStatus=1 makes the exit status tell the outcome (0 done, 1 failed,
+    // 2 command line not understood); otherwise it is always 0.
+    bool exitStatus = false;
 
     // Full paths (program folder joined unless the value is absolute); empty when not given.
     std::wstring driverPath;
@@ -45,6 +48,9 @@ struct IspConfig {
     std::wstring esmPath;
     std::wstring keysPath;
     std::wstring cmdbPath;
+    // GUI: firmware images of the devices behind Port#1 and Port#2 (FWFilePathP1/P2).
+    std::wstring fwFilePathP1;
+    std::wstring fwFilePathP2;
 };
 
 }  // namespace zorvan

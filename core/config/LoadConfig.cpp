@@ -138,6 +138,7 @@ void ReadSwitchesAndPaths(const SectionReader& r, ConfigProgram program, IspConf
     c.runResetOne = r.Int(L"RunResetOne") != 0;
     c.notDeleteLogFile = r.Int(L"NotDeleteLogFile") == 1;
     c.debugMode = r.Int(L"DebugMode") == 1;
+    c.exitStatus = r.Int(L"ExitStatus") == 1;
     if (gui) {
         c.oneStepProgramming = r.Int(L"OneStepProgramming") != 0;
         if (c.oneStepProgramming) {
@@ -145,6 +146,8 @@ void ReadSwitchesAndPaths(const SectionReader& r, ConfigProgram program, IspConf
         }
         r.Path(L"DriverFilePath", c.driverPath);
         r.Path(L"FWFilePath", c.firmwarePath);
+        r.Path(L"FWFilePathP1", c.fwFilePathP1);
+        r.Path(L"FWFilePathP2", c.fwFilePathP2);
     } else {
         if (r.Path(L"FWFilePath", c.firmwarePath)) {
             c.firmwareReady = true;

@@ -68,6 +68,8 @@ int32_t ZorvanControl::InitGraphicsAdapter(std::wstring& text) {
             // A configured Intel or LS-PCON id is used as it is, without probing.
             if (gfxSelection <= GFX_AMD || deviceId == 0) {
                 last = gfx->Connect(deviceId, ddcAddress, scratch);
+            } else if (gfx == &gfxIntel) {
+                gfxIntel.UseConfiguredDevice(deviceId);
             }
             suffix = last == 0 ? DeviceIdText(deviceId) : std::wstring();
         }

@@ -2,6 +2,7 @@
 // The chip-control core: one object per process owns the display-link backends and
 // everything that speaks to the converter chip. Its operations are defined in one
 // source file per protocol layer (adapter selection, command channel, identity, ...).
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -10,6 +11,7 @@
 
 #include "core/control/ChipType.h"
 #include "core/control/Cmdb.h"
+#include "core/control/IspTypes.h"
 #include "core/control/StoredPackets.h"
 #include "core/control/ZorvanControlDelegate.h"
 #include "core/gfx/GfxLib.h"
@@ -71,6 +73,61 @@ public:
     // Reads the record through chip memory (firmware running) and appends its status line.
     CmdbStatus CheckCmdb(std::wstring& text);
 
+    // --- device certificate (defined in core/cert) ---
+    // Reads and checks the OTP identity block and fetches the chip's record from the key
+    // files into certificate; text receives the failure message.
+    bool GetDeviceCertificate(std::wstring& text);
+    // 1 the flash's certificate area holds exactly certificate; 240 its first 16 bytes are
+    // blank; 0 otherwise. Reads through chip memory or through the running ISP driver.
+    uint8_t VerifyCertificate(bool throughChipMemory);
+    // Programs the whole firmwareImage through the secure program codes; the image's own
+    // certificate and CMDB areas only when it carries them (and they are asked for). On
+    // failure text receives the message and stepCode ProgramFlash's code.
+    bool ProgramSecureImage(bool includeCertificate, uint32_t& stepCode, std::wstring& text,
+                            bool skipCmdb);
+
+    // --- ISP driver download and start ---
+    // Switches the chip into ISP mode with the two vendor commands, then sleeps settleMs.
+    // The dialog's secure variant runs them without the 1 ms pause between and sleeps
+    // after the second whether it was acknowledged or not.
+    bool EnterIspMode(uint32_t settleMs = 500, IspEntryPauses pauses = IspEntryPauses::kNormal);
+    // Writes the ISP driver into chip RAM at ramWriteAddress in acknowledged packets.
+    bool DownloadIspDriver(bool secure);
+    bool RunIspDriver();
+    // Takes the mailbox the running driver publishes; a missing or unusable descriptor
+    // leaves the current mailbox members.
+    void ReadMailbox();
+    // Writes a request (first byte: its length) to the DPCD address, the length byte last.
+    bool IspSendRequest(std::span<const uint8_t> request, uint32_t address);
+    bool IspClearStatus();
+
+    // --- SPI flash through the ISP driver ---
+    // On failure text receives "Reading flash ID timed out!\r\n".
+    bool ReadFlashId(uint16_t& flashId, std::wstring& text);
+    bool EraseFlash(uint16_t eraseCode);
+    bool SystemReset();
+    // Plain flash offsets (0 .. 0x7FFFF); out must hold length bytes.
+    bool ReadFlash(uint32_t flashOffset, uint8_t* out, int32_t length);
+    // The image's version field read back from flash; 0 when it cannot be read.
+    uint32_t ReadFlashVersion();
+    // Programs data at regionOffset in blocks with a CRC-16. progress (may be null) counts
+    // across calls against progressTotal; stepCode receives the failure code.
+    bool ProgramFlash(const uint8_t* data, int32_t length, uint8_t programCode,
+                      uint32_t regionOffset, int32_t* progress, int32_t progressTotal,
+                      uint32_t* stepCode);
+    // The mailbox steps below ProgramFlash and ReadFlash.
+    bool IspReadResponse(uint8_t* out, int32_t length);
+    bool IspClearResponse();
+    // Streams one block (data, then 00 00 and the CRC) through the command buffer halves.
+    // readBack, when given, names the block's data in flash: a block whose completion never
+    // comes counts as written only if it reads back equal.
+    bool WriteBlock(const uint8_t* data, int32_t length, uint32_t* code,
+                    const BlockReadBack* readBack = nullptr);
+
+    // --- Customized Data Block, compared with cmdbImage: through the command channel
+    // (firmware running) or through the ISP driver ---
+    bool VerifyCmdb(bool throughCommandChannel);
+
     // --- members, in declaration order ---
     GfxLib* gfx = nullptr;
     GfxLibIntel gfxIntel;
@@ -89,6 +146,7 @@ public:
     std::vector<uint8_t> firmwareImage;
     std::vector<uint8_t> certificate;
     std::vector<uint8_t> cmdbImage;
+    uint8_t otpBlock[16] = {};  // the OTP identity block last read
     int32_t esmLength = 0;
     int32_t driverLength = 0;
     int32_t firmwareLength = 0;
@@ -131,6 +189,19 @@ public:
     const GfxLib* nvidiaOrAmdStandIn = nullptr;
 
 private:
+    // The mailbox steps inside the flash operations.
+    void PaceForNvidiaOrAmd(uint16_t ms) const;
+    Completion PollCompletion(const CompletionPolling& rule);
+    bool WaitFirstHalfFree();
+    // flagNeeded: false when a write reported failed had arrived after all (read back).
+    bool WriteBlockHeader(const std::array<uint8_t, 8>& header, bool& flagNeeded);
+    // One block from txBuffer: request, header, WriteBlock; step receives a failure's code.
+    bool ProgramBlock(const MailboxRequest& request, const std::array<uint8_t, 8>& header,
+                      const BlockReadBack& readBack, uint32_t& blockCode, uint32_t& step);
+    bool WaitHalfFree(uint32_t flagAddress);
+    bool WriteHalf(uint32_t address, const uint8_t* data, int32_t count);
+    bool WriteHalfFlag(uint32_t flagAddress, uint8_t count);
+    bool BlockReadsBack(const uint8_t* data, const BlockReadBack& readBack);
     // The I2cRead capacity for one reply: the backend's, bounded by rxBuffer.
     int32_t ReplyCapacity() const;
     // One reply read into rxBuffer; count receives the bytes it really holds.

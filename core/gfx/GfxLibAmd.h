@@ -10,10 +10,15 @@ inline constexpr int32_t GFX_AMD_NATIVE_AUX_MISSING = 1006;
 inline constexpr int32_t GFX_AMD_DDC_BLOCK_MISSING = 1007;
 inline constexpr int32_t GFX_AMD_CREATE_FAILED = 2998;       // the ADL context
 
+// The header of a DDC/CI reply: attempts, and the pause after each of them.
+inline constexpr int kAmdHeaderAttempts = 31;
+inline constexpr uint16_t kAmdHeaderPauseUs = 20000;
+
 // AMD graphics through the AMD Display Library (adl::ActiveDriver()), loaded at run time.
-// The library stays loaded for the process until the backend is destroyed. Display
-// search and the transfers are not built yet: Connect finds nothing and every transfer
-// returns GFX_NO_DEVICE without touching the link.
+// The library stays loaded for the process until the backend is destroyed. I2C goes
+// through DDC block access in blocks of up to 131 bytes, DPCD through native AUX access.
+// The device id is (ADL adapter index << 16) + display logical index. Transfers without
+// an ADL context return GFX_NO_DEVICE without touching the link.
 class GfxLibAmd final : public GfxLib {
 public:
     GfxLibAmd();

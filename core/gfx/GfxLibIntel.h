@@ -8,10 +8,16 @@ inline constexpr int32_t GFX_INTEL_NOT_FOUND = 5;
 // A data-block transfer without the driver's object.
 inline constexpr int32_t GFX_INTEL_NO_INTERFACE = -1;
 
-// Intel graphics through the driver's automation object (cui::ActiveDriver()). The
-// device search and the data-block transfers are not built yet: Connect finds nothing,
-// the I2C transfers refuse with 13 (no transport chosen), and the native transfers return
-// -1 without the object and GFX_NO_DEVICE with it, never touching the link.
+// Device types the search examines: an AUX device, and two kinds without a transport of
+// their own (probed over whatever transport is current).
+inline constexpr uint32_t kIntelDeviceAux = 7;
+inline constexpr uint32_t kIntelDeviceType5 = 5;
+inline constexpr uint32_t kIntelDeviceType3 = 3;
+
+// Intel graphics through the driver's automation object (cui::ActiveDriver()). Every AUX
+// transaction is one exchange of the 32-byte AUX data block; the device id is the
+// driver's device UID. The I2C transfers need a transport: Connect chooses the AUX data
+// block when it meets an AUX device (type 7); until then they refuse with 13.
 class GfxLibIntel final : public GfxLib {
 public:
     GfxLibIntel();
@@ -19,6 +25,10 @@ public:
     ~GfxLibIntel();
     GfxLibIntel(const GfxLibIntel&) = delete;
     GfxLibIntel& operator=(const GfxLibIntel&) = delete;
+
+    // A device id from the configuration, used without a search, names an AUX device:
+    // the I2C transfers then go through the AUX data block. A zero id changes nothing.
+    void UseConfiguredDevice(uint32_t deviceId);
 
 protected:
     int32_t DoInit(std::wstring& text) override;

@@ -10,10 +10,13 @@ inline constexpr int32_t GFX_LSPCON_NOT_SUPPORTED = 2;
 // A data-block transfer without the driver's object.
 inline constexpr int32_t GFX_LSPCON_NO_INTERFACE = -1;
 
+// The LS-PCON port ids Connect tries, in order.
+inline constexpr uint32_t kLspconFirstPort = 0x0C;
+inline constexpr uint32_t kLspconLastPort = 0x0F;
+
 // Intel LS-PCON ports through the driver's automation object (cui::ActiveDriver()), with
-// its own object. The port search and the data-block transfers are not built yet: Connect
-// finds nothing, and the transfers return -1 without the object and GFX_NO_DEVICE with
-// it, never touching the link.
+// an object of its own. Every AUX transaction is one exchange of the 160-byte LS-PCON
+// data block; the device id is the LS-PCON port id.
 class GfxLibIntelSkylake final : public GfxLib {
 public:
     GfxLibIntelSkylake();
@@ -33,6 +36,11 @@ protected:
                        int32_t length) override;
     int32_t DoAuxRead(uint32_t deviceId, uint32_t address, uint8_t* buffer,
                       int32_t length) override;
+
+private:
+    // The probe of one port: the code of its write, else of its polled read, else 15 for a
+    // reply that is not the chip's acknowledgement.
+    int32_t ProbePort(uint32_t port, uint32_t ddcAddress);
 };
 
 }  // namespace zorvan

@@ -1,8 +1,16 @@
 #include "sim/chip/VendorCommands.h"
 
+#include <optional>
+#include <utility>
+
 namespace zorvan::sim {
 
 CommandOutcome VendorCommands::Handle(const VendorCommand& command) {
+    if (hook_ != nullptr) {
+        if (std::optional<CommandOutcome> outcome = hook_->Preempt(command)) {
+            return std::move(*outcome);
+        }
+    }
     switch (command.code) {
         case 0x0A:
             return Probe(command);

@@ -8,13 +8,14 @@
 //   0x52 A3..A0 C3..C0   read memory: n 52 and C bytes from A; C from 1 to 122, the range
 //                  mapped and inside one 64 KiB bank
 // A command with other parameters, an unmapped address, or any other code is ignored: no
-// reply, so the host reads null messages until it gives up. (ISP mode, the driver
-// download and the secure commands are not implemented yet.)
+// reply, so the host reads null messages until it gives up. A hook (the chip's ISP side)
+// sees every command first and takes those it owns.
 #include <cstdint>
 
 #include "sim/chip/ChipMemory.h"
 #include "sim/chip/ChipState.h"
 #include "sim/chip/DdcCiPort.h"
+#include "sim/chip/isp/VendorHook.h"
 
 namespace zorvan::sim {
 
@@ -29,6 +30,8 @@ public:
         : state_(state), memory_(memory) {}
 
     CommandOutcome Handle(const VendorCommand& command) override;
+    // The hook (not owned) that sees each command first; null: none.
+    void SetHook(VendorHook* hook) { hook_ = hook; }
 
 private:
     CommandOutcome Probe(const VendorCommand& command) const;
@@ -38,6 +41,7 @@ private:
 
     const ChipState& state_;
     const ChipMemory& memory_;
+    VendorHook* hook_ = nullptr;
 };
 
 }  // namespace zorvan::sim

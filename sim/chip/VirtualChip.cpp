@@ -9,9 +9,18 @@ VirtualChip::VirtualChip(ChipState state)
       dpcd_(state_),
       memory_(state_, dpcd_),
       commands_(state_, memory_),
-      ddc_(commands_) {}
+      ddc_(commands_),
+      isp_(state_, dpcd_, [this] { return CountProgrammedBlock(); }) {
+    commands_.SetHook(&isp_);
+}
 
 AuxReply VirtualChip::Transact(const AuxRequest& request) {
+    if (!powered_) {
+        return AuxTimeout();
+    }
+    // The chip's own work (erasing, programming, starting a driver) goes on between
+    // transactions; the supply may fail in it.
+    isp_.Service();
     if (!powered_) {
         return AuxTimeout();
     }
@@ -34,7 +43,24 @@ AuxReply VirtualChip::Transact(const AuxRequest& request) {
     return AuxNack();
 }
 
+bool VirtualChip::CountProgrammedBlock() {
+    ++programmedBlocks_;
+    if (powerLossAfterBlocks_ != 0 && programmedBlocks_ >= powerLossAfterBlocks_) {
+        LosePower();
+    }
+    return powered_;
+}
+
+ChipState VirtualChip::StateForNextRun() const {
+    ChipState next = state_;
+    if (!powered_) {
+        sim::PowerCycle(next);
+    }
+    return next;
+}
+
 void VirtualChip::PowerCycle() {
+    isp_.PowerCycle();
     sim::PowerCycle(state_);
     dpcd_.Reset();
     ddc_.Reset();

@@ -9,6 +9,7 @@
 #include "sim/chip/DdcCiPort.h"
 #include "sim/chip/Dpcd.h"
 #include "sim/chip/VendorCommands.h"
+#include "sim/chip/isp/IspEngine.h"
 #include "sim/link/AuxSink.h"
 
 namespace zorvan::sim {
@@ -34,9 +35,19 @@ public:
     // Programmed flash blocks after which the supply fails (0: never).
     void SetPowerLossAfterBlocks(uint32_t blocks) { powerLossAfterBlocks_ = blocks; }
     uint32_t PowerLossAfterBlocks() const { return powerLossAfterBlocks_; }
+    // Called by the flash programming after each block it has written to the flash; when
+    // the count reaches PowerLossAfterBlocks the supply fails. True while the chip still
+    // has power (the caller stops at false: the rest of the run gets no answer).
+    bool CountProgrammedBlock();
+    uint32_t ProgrammedBlocks() const { return programmedBlocks_; }
+    // What the next run starts from: the state as it stands or, after a power loss, the
+    // chip as it comes up again (booted from the flash as far as it was written).
+    ChipState StateForNextRun() const;
 
     const DdcCiPort& DdcPort() const { return ddc_; }
     Dpcd& DpcdSpace() { return dpcd_; }
+    // ISP mode, the downloaded driver and its mailbox.
+    const IspEngine& Isp() const { return isp_; }
 
 private:
     ChipState state_;
@@ -44,8 +55,10 @@ private:
     ChipMemory memory_;
     VendorCommands commands_;
     DdcCiPort ddc_;
+    IspEngine isp_;
     bool powered_ = true;
     uint32_t powerLossAfterBlocks_ = 0;
+    uint32_t programmedBlocks_ = 0;
 };
 
 }  // namespace zorvan::sim

@@ -6,7 +6,9 @@
 #include "core/platform/Files.h"
 #include "core/platform/Text.h"
 #include "sim/chip/ChipState.h"
+#include "sim/demo/DemoDriver.h"
 #include "sim/demo/DemoImages.h"
+#include "sim/demo/DemoKeys.h"
 #include "sim/state/StateFile.h"
 
 namespace zorvan::sim {
@@ -58,8 +60,12 @@ bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& writ
         const wchar_t* name;
         std::vector<uint8_t> bytes;
     };
+    // The files the programs read; more join this list as the virtual chip learns to
+    // answer them: driver.bin (the ISP driver image with its signature), esm.bin (the
+    // security firmware with its length header) and the keys/ folder of certificate depots.
     const Asset files[] = {
         {L"Config.ini", std::vector<uint8_t>(ini.begin(), ini.end())},
+        {L"driver.bin", MakeDemoDriverFile()},
         {L"firmware.bin", firmware},
         {L"firmware_old.bin", firmwareOld},
         {L"cmdb.bin", cmdb},
@@ -71,6 +77,9 @@ bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& writ
             return false;
         }
         written.push_back(a.name);
+    }
+    if (!WriteDemoKeys(Join(folder, L"keys"), ChipFamily::Kq1100, kDemoSerial, written, error)) {
+        return false;
     }
 
     ChipState chip = NewChipState(ChipFamily::Kq1100, kDemoSerial);

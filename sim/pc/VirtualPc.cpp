@@ -31,6 +31,7 @@ PcSpec DefaultPc() {
     panel.videoSink = true;
     panel.nodeType = 2;
     output.topology = {branch, panel};
+    output.cui.lspconPort = 0x0C;
     PcSpec pc;
     pc.gpus.push_back(GpuSpec{{output}});
     return pc;

@@ -22,6 +22,10 @@ const std::wstring kLspconDone = L"Graphics adapter initialization - Intel (LS-P
 const std::wstring kIntelFailed =
     L"Graphics adapter initialization - Intel: failed! (-2147221005)\r\n";
 const std::wstring kIntelDone = L"Graphics adapter initialization - Intel: done!\r\n";
+// The scripted driver object fails every data-block call with E_FAIL.
+const std::wstring kNoPortAnswers =
+    L"  Device ID: 0x0C = N/A (0x80004005)\r\n  Device ID: 0x0D = N/A (0x80004005)\r\n"
+    L"  Device ID: 0x0E = N/A (0x80004005)\r\n  Device ID: 0x0F = N/A (0x80004005)\r\n";
 const std::wstring kNoDisplayListing =
     L"NV GPU Count =  1\r\n<GPU: 0>\r\n  Error: Get ConnectedDisplayID Count\r\nNVAPI Init "
     L"failed\r\n";
@@ -110,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                       kNvidiaDone + kNvidiaListing, L"NVIDIA: 0x0C", 0x0C},
         // LS-PCON initialises but finds no port: the legacy Intel backend follows.
         SelectionCase{"AutoLspconWithoutPortFallsToIntel", 0, 0, Nvidia::kAbsent, 0, true, 1,
-                      kNvidiaFailed + kAmdFailed + kLspconDone + kIntelDone, L"Intel: ", 0},
+                      kNvidiaFailed + kAmdFailed + kLspconDone + kNoPortAnswers + kIntelDone,
+                      L"Intel: ", 0},
         SelectionCase{"NvidiaOnlyFails", 1, 0, Nvidia::kAbsent, 0, true, 2, kNvidiaFailed,
                       L"NVIDIA: failed", 0},
         SelectionCase{"NvidiaOnlyWithoutDisplay", 1, 0, Nvidia::kNoDisplay, 0, true, 1,
@@ -123,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{"IntelWithConfiguredId", 4, 4660, Nvidia::kDisplay, 0x11, true, 0,
                       kIntelDone, L"Intel: 0x1234", 4660},
         SelectionCase{"LspconWithoutIdProbesAndStops", 3, 0, Nvidia::kDisplay, 0x11, true, 1,
-                      kLspconDone, L"Intel (LS-PCON): ", 0},
+                      kLspconDone + kNoPortAnswers, L"Intel (LS-PCON): ", 0},
         SelectionCase{"LspconFailsAlone", 3, 0x0D, Nvidia::kDisplay, 0x11, false, 2,
                       kLspconFailed, L"Intel (LS-PCON): failed", 0x0D},
         SelectionCase{"IntelFailsAlone", 4, 4660, Nvidia::kDisplay, 0x11, false, 2, kIntelFailed,

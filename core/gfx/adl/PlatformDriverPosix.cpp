@@ -12,6 +12,14 @@ public:
     bool HasEntryPoint(const char*) override { return false; }
     int MainControlCreate(AllocCallback, int) override { return ADL_ERR; }
     int MainControlDestroy() override { return ADL_ERR; }
+    int NumberOfAdaptersGet(int*) override { return ADL_ERR_NOT_INIT; }
+    int AdapterInfoGet(uint8_t*, int) override { return ADL_ERR_NOT_INIT; }
+    int AdapterActiveGet(int, int*) override { return ADL_ERR_NOT_INIT; }
+    int DisplayInfoGet(int, int*, uint8_t**, int) override { return ADL_ERR_NOT_INIT; }
+    int DdcBlockAccessGet(int, int, int, int, int, const uint8_t*, int*, uint8_t*) override {
+        return ADL_ERR_NOT_INIT;
+    }
+    int NativeAuxChannelAccess(int, int, uint8_t*) override { return ADL_ERR_NOT_INIT; }
 };
 
 }  // namespace

@@ -1,0 +1,18 @@
+#pragma once
+// The console's certificate steps, run with the ISP driver running: write the fetched
+// certificate into the flash's certificate area, and read it back through the driver.
+#include <string>
+
+#include "console/ConsoleSession.h"
+
+namespace zorvan::console {
+
+// Programs control.certificate at the certificate area; on failure `message` names the
+// step code.
+bool WriteCertificateStep(ConsoleSession& session, std::wstring& message);
+
+// Compares the area with control.certificate; prints the green line when equal, else
+// `message` says why not.
+bool VerifyCertificateStep(ConsoleSession& session, std::wstring& message);
+
+}  // namespace zorvan::console

@@ -1,0 +1,33 @@
+#include "console/steps/IspSteps.h"
+
+#include "core/config/Log.h"
+#include "core/control/Cmdb.h"
+#include "core/control/ZorvanControl.h"
+#include "core/platform/ConsoleOut.h"
+#include "core/platform/Text.h"
+
+namespace zorvan::console {
+
+bool WriteCmdbStep(ConsoleSession& session, std::wstring& message) {
+    ZorvanControl& control = session.control;
+    platform::Print(L"Flash writing CMDB......   0%");
+    int32_t progress = 0;
+    uint32_t step = 0;
+    if (!control.ProgramFlash(control.cmdbImage.data(), control.cmdbLength, PROGRAM_CODE_NORMAL,
+                              kCmdbFlashOffset, &progress, control.cmdbLength, &step)) {
+        platform::Print(L" [failed!]\r\n");
+        message = Format(L"Flash writing CMDB failed! (step: 0x%x)\r\n", step);
+        return false;
+    }
+    platform::Print(L" [done!]\r\n");
+    AppendLog(L"Flash writing CMDB... Done\r\n");
+    return true;
+}
+
+bool VerifyCmdbStep(ConsoleSession& session, std::wstring& message) {
+    const bool verified = session.control.VerifyCmdb(false);
+    message = verified ? L"CMDB... Verified successfully!\r\n" : L"CMDB... Verify failed!\r\n";
+    return verified;
+}
+
+}  // namespace zorvan::console

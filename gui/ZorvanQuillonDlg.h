@@ -1,0 +1,158 @@
+#pragma once
+// The main dialog's logic: configuration shown in the controls, the layouts, the button
+// states, the file boxes, the progress bar, the output box and the version panel. It
+// speaks to its window only through DialogHost, so it runs the same on the real toolkit
+// and on the in-memory dialog of the tests.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/config/IspConfig.h"
+#include "core/control/ZorvanControl.h"
+#include "gui/CColorStatic.h"
+#include "gui/dialog/DialogHost.h"
+#include "sim/Activation.h"
+
+namespace zorvan::gui {
+
+enum StatusColour { STATUS_NORMAL, STATUS_FAILED, STATUS_PASSED };
+
+inline constexpr ColorRef kFailedBackground = 0xB4A0F0;
+inline constexpr ColorRef kPassedBackground = 0x78F0A0;
+inline constexpr uint32_t PORT_SWITCH_ADDRESS = 0x60;
+inline constexpr int32_t kProgressRange = 4096;
+inline constexpr wchar_t kAppTitle[] = L"ZorvanQuillon";
+inline constexpr int32_t IDCANCEL = 2;
+
+// Where the program runs: the folder of Config.ini (with its trailing separator).
+struct DialogEnvironment {
+    std::wstring programFolder;
+};
+
+class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents {
+  public:
+    ZorvanQuillonDlg(DialogHost& host, DialogEnvironment environment);
+    ~ZorvanQuillonDlg();
+    ZorvanQuillonDlg(const ZorvanQuillonDlg&) = delete;
+    ZorvanQuillonDlg& operator=(const ZorvanQuillonDlg&) = delete;
+
+    // --- DialogEvents ---
+    void OnInitDialog() override;
+    void OnCommand(ControlId id, Notification what) override;
+    bool OnSysCommand(uint32_t command) override;
+    void OnEnter() override;
+    void OnCancel() override;
+
+    // --- ZorvanControlDelegate: the progress bar, range 0 to 4096 ---
+    void UpdateProgress(int32_t done, int32_t total) override;
+
+    // --- operations the procedures share ---
+    void AppendStatus(const std::wstring& text);
+    void SetPathBox(ControlId box, const std::wstring& path);
+    void SetStatusColour(StatusColour state);
+    void ResetAfterOperation();
+    void UpdateButtonStates();
+    bool SelectPort(int32_t port);
+    void ReleasePort(int32_t port);
+    bool BuildVersionReport(std::wstring& text);
+
+    // --- state, for the procedures and the tests ---
+    ZorvanControl& Control() { return control_; }
+    const IspConfig& Settings() const { return config_; }
+    bool HostReady() const { return hostReady_ != 0; }
+    bool Port1Ready() const { return port1Ready_ != 0; }
+    bool Port2Ready() const { return port2Ready_ != 0; }
+    bool WriteCertificateMode() const { return writeCertificateMode_ != 0; }
+    ChipType CurrentChipType() const { return currentChipType_; }
+    const std::wstring& FwFilePath() const { return fwFilePath_; }
+    const std::wstring& DriverFilePath() const { return driverFilePath_; }
+    uint32_t NewVersion(int32_t device) const { return newVersion_[Device(device)]; }
+    const std::wstring& NewVersionText(int32_t device) const {
+        return newVersionText_[Device(device)];
+    }
+    const CColorStatic& StatusLine() const { return statusLine_; }
+    bool OneStepLayout() const { return config_.oneStepProgramming; }
+
+  private:
+    static size_t Device(int32_t device) { return static_cast<size_t>(device) % 3; }
+
+    // start-up
+    void ApplyConfiguration();
+    bool ActivateSimulator();
+    void CompactLayout();
+    void SetupOneStepPanel();
+    void ShowDebugPicture();
+
+    // the version panel
+    void ShowPortRow(int32_t port);
+    void PlaceOneStepColumn();
+
+    // handlers
+    void OnPathChanged(ControlId box);
+    void OnKeyPathChanged();
+    void OnBrowse(ControlId button);
+    void OnCheckBox(ControlId box);
+    void OnGetFwVersion();
+    void OnRefresh();
+    // The firmware update ("Start", "Update"); UpdateProcedure.cpp.
+    void OnStart();
+    std::wstring CurrentVersionLine();
+    bool UpdateDevice(std::wstring& result);
+    bool RunIspCore(int32_t& step);
+    uint16_t ChooseEraseSelector();
+    bool CompareFlashVersion();
+    bool WriteFirmwareRegions(uint32_t& stepCode);
+    std::wstring UpdateQuestion(bool certificateReady) const;
+    // The second button: secure ISP, or the certificate write; WriteCertificate.cpp.
+    void OnSecureIsp();
+    void RunWriteCertificate();
+    // VerifyCertificate.cpp, and button 1035: VerifyCmdb.cpp or FlashErase.cpp.
+    void OnVerifyCertificate();
+    void OnEraseOrVerifyCmdb();
+    void RunVerifyCmdb();
+    void RunFlashErase();
+
+    // Steps the procedures share; ProcedureSteps.cpp.
+    void BeginCommand(ControlId button);
+    void ShowProgress(bool shown);
+    void AppendStatusAndLog(const std::wstring& text);
+    void ShowResult(const std::wstring& result, bool passed);
+    // The certificate write and the flash erase: ISP entry without the pause between its
+    // packets and without a settle time; then the driver download and start, the mailbox
+    // and the flash ID, result receiving a failure's text.
+    bool EnterIspModeQuickly();
+    bool LoadAndRunIspDriver(std::wstring& result);
+    bool FlashHoldsCertificate();
+
+    // data exchange of the two check boxes
+    void FlagsToCheckBoxes();
+    void CheckBoxesToFlags();
+    void MoveBy(ControlId id, int32_t dx, int32_t dy);
+    void SetBoxColour(size_t box, ControlId id, bool own);
+
+    DialogHost& host_;
+    DialogEnvironment environment_;
+    // The simulator outlives the core, whose backends release their drivers when it goes.
+    std::unique_ptr<sim::Session> simulator_;
+    ZorvanControl control_;
+    CColorStatic statusLine_;
+    bool cmdbPending_ = false;
+    uint32_t onBoardVersion_ = 0;
+    std::array<uint32_t, 3> newVersion_{};
+    std::wstring fwFilePath_;
+    std::wstring fwFilePathP1_;
+    std::wstring fwFilePathP2_;
+    std::wstring driverFilePath_;
+    std::array<std::wstring, 3> newVersionText_;
+    int32_t writeCertificateMode_ = 0;
+    // Whether the output, driver, firmware, Port#1 and Port#2 boxes use their own colours.
+    std::array<bool, 5> ownColours_{};
+    IspConfig config_;
+    int32_t hostReady_ = 0;
+    int32_t port1Ready_ = 0;
+    int32_t port2Ready_ = 0;
+    ChipType currentChipType_ = CHIP_NONE;
+};
+
+}  // namespace zorvan::gui

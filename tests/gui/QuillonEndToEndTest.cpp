@@ -1,0 +1,308 @@
+// ZorvanQuillon on a desktop (Xvfb under scripts/test) against the virtual chip: what the
+// window shows in each layout, and a screenshot of it for people to look at.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "core/platform/Text.h"
+#include "sim/demo/DemoAssets.h"
+#include "sim/state/StateFile.h"
+
+// After gtest: Xlib's macros (None, True, Status) would clash with it.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+extern char** environ;
+
+namespace zorvan::gui::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+struct Shown {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool enabled = false;
+    std::string text;
+};
+
+struct Snapshot {
+    int width = 0, height = 0;
+    std::map<int, Shown> controls;
+};
+
+bool DisplayAvailable() {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display != ':') {
+        return false;
+    }
+    const std::string number =
+        std::string(display + 1).substr(0, std::string(display + 1).find('.'));
+    return fs::exists("/tmp/.X11-unix/X" + number);
+}
+
+Snapshot Parse(const std::string& text) {
+    Snapshot s;
+    std::istringstream in(text);
+    std::string word;
+    in >> word >> s.width >> s.height;
+    int id = 0;
+    while (in >> id) {
+        Shown c;
+        std::string state;
+        in >> c.x >> c.y >> c.w >> c.h >> state;
+        c.enabled = state == "enabled";
+        std::getline(in, c.text);
+        if (!c.text.empty() && c.text[0] == ' ')
+            c.text.erase(0, 1);
+        s.controls[id] = c;
+    }
+    return s;
+}
+
+class QuillonOnDesktop : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!DisplayAvailable()) {
+            GTEST_SKIP() << "no X display (scripts/test runs this under xvfb-run)";
+        }
+        std::random_device random;
+        folder_ = fs::temp_directory_path() / ("quillon-e2e-" + std::to_string(random()));
+        fs::create_directories(folder_);
+        std::vector<std::wstring> written;
+        std::wstring error;
+        ASSERT_TRUE(sim::WriteDemoAssets(FromUtf8(folder_.string()), written, error));
+        fs::copy_file(fs::path(ZORVAN_BIN_DIR) / "ZorvanQuillon", folder_ / "ZorvanQuillon");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+    void PrependSettings(const std::string& lines) {
+        std::ifstream in(folder_ / "Config.ini", std::ios::binary);
+        std::stringstream ini;
+        ini << in.rdbuf();
+        std::string text = ini.str();
+        text.insert(text.find("\r\n") + 2, lines);
+        std::ofstream(folder_ / "Config.ini", std::ios::binary) << text;
+    }
+
+    // Starts the program, waits for it to describe its window, saves a screenshot, ends it.
+    Snapshot RunAndCapture(const std::string& layout) {
+        const fs::path snap = folder_ / "snapshot.txt";
+        const std::string program = (folder_ / "ZorvanQuillon").string();
+        const std::string setting = "ZORVAN_QUILLON_SNAPSHOT=" + snap.string();
+        std::vector<std::string> env{setting};
+        for (char** e = environ; *e != nullptr; ++e) {
+            if (std::string(*e).rfind("ZORVAN_", 0) != 0)
+                env.emplace_back(*e);
+        }
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string argv0 = program;
+        char* argv[] = {argv0.data(), nullptr};
+        const fs::path previous = fs::current_path();
+        fs::current_path(folder_);
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data());
+        fs::current_path(previous);
+        EXPECT_EQ(spawned, 0);
+        if (spawned != 0)
+            return {};
+        // Bounded wait for the window to appear (a slow machine is no failure of the program).
+        for (int i = 0; i < 600 && !fs::exists(snap); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        const fs::path shots = fs::path(ZORVAN_BIN_DIR).parent_path() / "screenshots";
+        fs::create_directories(shots);
+        const fs::path png = shots / ("ZorvanQuillon-" + layout + ".png");
+        const std::string command = "import -window root '" + png.string() + "' 2>/dev/null";
+        const bool captured = fs::exists(snap) && std::system(command.c_str()) == 0;
+        kill(pid, SIGTERM);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(fs::exists(snap)) << "the window never appeared";
+        EXPECT_TRUE(captured) << png;
+        std::ifstream in(snap, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return Parse(text.str());
+    }
+
+    // Nothing overlaps and everything lies inside the window (the group box holds its rows).
+    static void ExpectTidy(const Snapshot& s) {
+        ASSERT_FALSE(s.controls.empty());
+        for (auto i = s.controls.begin(); i != s.controls.end(); ++i) {
+            const Shown& a = i->second;
+            EXPECT_GE(a.x, 0) << i->first;
+            EXPECT_GE(a.y, 0) << i->first;
+            EXPECT_LE(a.x + a.w, s.width) << i->first << " is cut off";
+            EXPECT_LE(a.y + a.h, s.height) << i->first << " is cut off";
+            if (i->first == 1002)
+                continue;
+            for (auto j = std::next(i); j != s.controls.end(); ++j) {
+                const Shown& b = j->second;
+                if (j->first == 1002)
+                    continue;
+                const bool overlap =
+                    a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+                EXPECT_FALSE(overlap) << i->first << " overlaps " << j->first;
+            }
+        }
+    }
+
+    fs::path folder_;
+};
+
+// A key pressed on the X server as a user would, over the middle of the screen, where the
+// dialog and its message boxes are centred.
+bool PressKey(KeySym key) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    const int screen = XDefaultScreen(display);
+    XWarpPointer(display, 0, XDefaultRootWindow(display), 0, 0, 0, 0,
+                 XDisplayWidth(display, screen) / 2, XDisplayHeight(display, screen) / 2);
+    const KeyCode code = XKeysymToKeycode(display, key);
+    XTestFakeKeyEvent(display, code, 1, 0);
+    XTestFakeKeyEvent(display, code, 0, 0);
+    XFlush(display);
+    XCloseDisplay(display);
+    return true;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The program's window description once it holds `part` (bounded wait: a slow machine is
+// no failure of the program); empty when it never does.
+std::string WaitForSnapshot(const fs::path& snap, const std::string& part) {
+    for (int i = 0; i < 1800; ++i) {
+        const std::string text = ReadText(snap);
+        if (text.find(part) != std::string::npos) {
+            return text;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return {};
+}
+
+// The one-step layout as an operator uses it: Enter presses "Update"; the virtual chip goes
+// from 1.05 to 1.06 with the progress bar moving, the result box says so, Enter closes it
+// and Escape ends the program, which leaves the chip's flash equal to the image.
+TEST_F(QuillonOnDesktop, OneStepUpdateByEnter) {
+    const fs::path snap = folder_ / "snapshot.txt";
+    const std::string program = (folder_ / "ZorvanQuillon").string();
+    const std::string setting = "ZORVAN_QUILLON_SNAPSHOT=" + snap.string();
+    std::vector<std::string> env{setting};
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::string(*e).rfind("ZORVAN_", 0) != 0)
+            env.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string argv0 = program;
+    char* argv[] = {argv0.data(), nullptr};
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder_);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data());
+    fs::current_path(previous);
+    ASSERT_EQ(spawned, 0);
+
+    const bool shown = !WaitForSnapshot(snap, "1031 ").empty();
+    EXPECT_TRUE(shown) << "the window never appeared";
+    std::string finished;
+    if (shown && PressKey(XK_Return)) {
+        finished = WaitForSnapshot(snap, "message ");
+    }
+    const fs::path shots = fs::path(ZORVAN_BIN_DIR).parent_path() / "screenshots";
+    fs::create_directories(shots);
+    const fs::path png = shots / "ZorvanQuillon-one-step-updated.png";
+    EXPECT_EQ(std::system(("import -window root '" + png.string() + "' 2>/dev/null").c_str()), 0);
+    if (!finished.empty()) {
+        PressKey(XK_Return);  // closes the result box
+        WaitForSnapshot(snap, "progress ");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        const fs::path after = shots / "ZorvanQuillon-one-step-finished.png";
+        EXPECT_EQ(std::system(("import -window root '" + after.string() + "' 2>/dev/null").c_str()),
+                  0);
+        PressKey(XK_Escape);
+    }
+    int status = 0;
+    for (int i = 0; i < 300 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "Escape did not end the program";
+    }
+
+    ASSERT_FALSE(finished.empty()) << "the update never showed its result";
+    const Snapshot s = Parse(finished);
+    EXPECT_EQ(s.controls.at(1054).text, "ISP completed!");
+    EXPECT_FALSE(s.controls.at(1031).enabled);
+    EXPECT_THAT(s.controls.at(1023).text, HasSubstr("Flash writing firmware... done!"));
+    EXPECT_THAT(finished, HasSubstr("\nmessage ISP completed!"));
+    int highest = 0, changes = 0;
+    std::istringstream(finished.substr(finished.find("\nprogress ") + 10)) >> highest >> changes;
+    EXPECT_EQ(highest, 4096);
+    EXPECT_GT(changes, 10) << "the progress bar did not move";
+    EXPECT_THAT(ReadText(folder_ / "ZorvanQuillon.log"), HasSubstr("Flash writing firmware... Done"));
+    std::wstring error;
+    const std::optional<sim::ChipState> chip =
+        sim::LoadState(FromUtf8((folder_ / "virtual-chip.state").string()), error);
+    ASSERT_TRUE(chip.has_value()) << ToUtf8(error);
+    const std::string image = ReadText(folder_ / "firmware.bin");
+    EXPECT_TRUE(chip->flash == std::vector<uint8_t>(image.begin(), image.end()));
+}
+
+TEST_F(QuillonOnDesktop, OneStepLayoutShowsBothVersions) {
+    const Snapshot s = RunAndCapture("one-step");
+    ExpectTidy(s);
+    ASSERT_TRUE(s.controls.count(1054));
+    EXPECT_EQ(s.controls.at(1054).text, "Current firmware version: Vexa1100 v1.05");
+    EXPECT_EQ(s.controls.at(1055).text, "New Firmware Version: v1.06");
+    EXPECT_EQ(s.controls.at(1031).text, "Update");
+    EXPECT_TRUE(s.controls.at(1031).enabled);
+    EXPECT_FALSE(s.controls.count(1002));
+}
+
+TEST_F(QuillonOnDesktop, NormalLayoutShowsTheFilesAndTheAdapter) {
+    PrependSettings("OneStepProgramming=0\r\n");
+    const Snapshot s = RunAndCapture("normal");
+    ExpectTidy(s);
+    ASSERT_TRUE(s.controls.count(1001));
+    EXPECT_THAT(s.controls.at(1001).text, ::testing::StartsWith("NVIDIA: "));
+    EXPECT_THAT(s.controls.at(1011).text, HasSubstr("firmware.bin"));
+    EXPECT_EQ(s.controls.at(1031).text, "Start");
+    EXPECT_TRUE(s.controls.at(1031).enabled);
+    EXPECT_EQ(s.controls.at(1035).text, "Verify CMDB");
+    EXPECT_FALSE(s.controls.count(1032));  // compact: Start took its place
+}
+
+}  // namespace
+}  // namespace zorvan::gui::testing

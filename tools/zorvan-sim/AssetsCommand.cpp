@@ -1,0 +1,26 @@
+// `assets DIR`: a demo folder for the programs on the virtual chip.
+#include "core/platform/Text.h"
+#include "sim/demo/DemoAssets.h"
+#include "tools/zorvan-sim/SimTool.h"
+
+namespace zorvan::simtool {
+
+int RunAssets(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
+        err << UsageText();
+        return SIMTOOL_EXIT_BAD_USAGE;
+    }
+    std::vector<std::wstring> written;
+    std::wstring error;
+    const bool ok = sim::WriteDemoAssets(FromUtf8(args[0]), written, error);
+    for (const std::wstring& name : written) {
+        out << "wrote " << ToUtf8(name) << "\n";
+    }
+    if (!ok) {
+        err << "zorvan-sim: " << ToUtf8(error) << "\n";
+        return SIMTOOL_EXIT_FAILED;
+    }
+    return SIMTOOL_EXIT_OK;
+}
+
+}  // namespace zorvan::simtool

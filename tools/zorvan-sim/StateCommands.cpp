@@ -1,0 +1,202 @@
+// The commands on one virtual chip state file: init, info, dump-flash, power-cycle.
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/platform/Files.h"
+#include "core/platform/Text.h"
+#include "sim/chip/ChipState.h"
+#include "sim/chip/OtpDamage.h"
+#include "sim/state/StateFile.h"
+#include "sim/state/StateSummary.h"
+#include "tools/zorvan-sim/SimTool.h"
+
+namespace zorvan::simtool {
+namespace {
+
+struct Arguments {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;  // by name with its "--"
+};
+
+// Nullopt for an unknown option, one given twice or one without its value.
+std::optional<Arguments> Parse(const std::vector<std::string>& args,
+                               std::initializer_list<std::string_view> known) {
+    Arguments parsed;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word.rfind("--", 0) != 0) {
+            parsed.positional.push_back(word);
+            continue;
+        }
+        bool isKnown = false;
+        for (std::string_view k : known) {
+            isKnown = isKnown || word == k;
+        }
+        if (!isKnown || i + 1 >= args.size() || parsed.options.count(word) != 0) {
+            return std::nullopt;
+        }
+        parsed.options[word] = args[++i];
+    }
+    return parsed;
+}
+
+std::optional<uint32_t> ParseSerial(const std::string& text) {
+    if (text.empty() || text.size() > 10) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > UINT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+int Usage(std::ostream& err) {
+    err << UsageText();
+    return SIMTOOL_EXIT_BAD_USAGE;
+}
+
+int Fail(std::ostream& err, const std::wstring& message) {
+    err << "zorvan-sim: " << ToUtf8(message) << "\n";
+    return SIMTOOL_EXIT_FAILED;
+}
+
+// Exactly `count` positional words and no options.
+std::optional<std::vector<std::string>> Paths(const std::vector<std::string>& args, size_t count) {
+    const std::optional<Arguments> parsed = Parse(args, {});
+    if (!parsed || parsed->positional.size() != count) {
+        return std::nullopt;
+    }
+    return parsed->positional;
+}
+
+// `--otp`: a chip whose OTP the host tools must refuse to provision from.
+bool DamageOtp(const std::string& condition, sim::ChipState& state) {
+    if (condition == "bad-crc") {
+        sim::CorruptOtpCrc(state);
+    } else if (condition == "bad-content") {
+        sim::CorruptOtpContent(state);
+    } else if (condition != "intact") {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunInit(const std::vector<std::string>& args, std::ostream& /*out*/, std::ostream& err) {
+    const std::optional<Arguments> parsed =
+        Parse(args, {"--chip", "--serial", "--firmware", "--otp"});
+    if (!parsed || parsed->positional.size() != 1) {
+        return Usage(err);
+    }
+    sim::ChipFamily family = sim::ChipFamily::Kq1100;
+    uint32_t serial = 1500;
+    if (auto it = parsed->options.find("--chip"); it != parsed->options.end()) {
+        const std::optional<sim::ChipFamily> named = sim::FamilyFromName(it->second);
+        if (!named || *named == sim::ChipFamily::Foreign) {
+            err << "zorvan-sim: unknown chip \"" << it->second
+                << "\" (KQ1100, KQ1150, TALVOR, VIREEN or LUMOX)\n";
+            return SIMTOOL_EXIT_BAD_USAGE;
+        }
+        family = *named;
+    }
+    if (auto it = parsed->options.find("--serial"); it != parsed->options.end()) {
+        const std::optional<uint32_t> number = ParseSerial(it->second);
+        if (!number) {
+            err << "zorvan-sim: the serial number \"" << it->second
+                << "\" must be a decimal number from 0 to 4294967295\n";
+            return SIMTOOL_EXIT_BAD_USAGE;
+        }
+        serial = *number;
+    }
+    sim::ChipState state = sim::NewChipState(family, serial);
+    if (auto it = parsed->options.find("--firmware"); it != parsed->options.end()) {
+        const std::wstring image = FromUtf8(it->second);
+        const std::optional<std::vector<uint8_t>> bytes = platform::ReadWholeFile(image);
+        if (!bytes) {
+            return Fail(err, Format(L"cannot read the firmware image \"%s\".", image.c_str()));
+        }
+        if (bytes->size() > sim::kFlashSize) {
+            return Fail(err, Format(L"the firmware image \"%s\" is larger than the 512 KiB flash.",
+                                    image.c_str()));
+        }
+        // A shorter image leaves the rest of the flash erased.
+        std::copy(bytes->begin(), bytes->end(), state.flash.begin());
+        sim::PowerCycle(state);
+    }
+    if (auto it = parsed->options.find("--otp"); it != parsed->options.end()) {
+        if (!DamageOtp(it->second, state)) {
+            err << "zorvan-sim: unknown OTP condition \"" << it->second
+                << "\" (intact, bad-crc or bad-content)\n";
+            return SIMTOOL_EXIT_BAD_USAGE;
+        }
+    }
+    std::wstring error;
+    if (!sim::SaveState(FromUtf8(parsed->positional[0]), state, error)) {
+        return Fail(err, error);
+    }
+    return SIMTOOL_EXIT_OK;
+}
+
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto paths = Paths(args, 1);
+    if (!paths) {
+        return Usage(err);
+    }
+    std::wstring error;
+    const std::optional<sim::ChipState> state = sim::LoadState(FromUtf8((*paths)[0]), error);
+    if (!state) {
+        return Fail(err, error);
+    }
+    out << sim::DescribeState(*state);
+    return SIMTOOL_EXIT_OK;
+}
+
+int RunDumpFlash(const std::vector<std::string>& args, std::ostream& /*out*/, std::ostream& err) {
+    const auto paths = Paths(args, 2);
+    if (!paths) {
+        return Usage(err);
+    }
+    std::wstring error;
+    const std::optional<sim::ChipState> state = sim::LoadState(FromUtf8((*paths)[0]), error);
+    if (!state) {
+        return Fail(err, error);
+    }
+    const std::wstring target = FromUtf8((*paths)[1]);
+    if (!platform::WriteWholeFile(target, state->flash)) {
+        return Fail(err, Format(L"cannot write \"%s\".", target.c_str()));
+    }
+    return SIMTOOL_EXIT_OK;
+}
+
+int RunPowerCycle(const std::vector<std::string>& args, std::ostream& /*out*/, std::ostream& err) {
+    const auto paths = Paths(args, 1);
+    if (!paths) {
+        return Usage(err);
+    }
+    const std::wstring path = FromUtf8((*paths)[0]);
+    std::wstring error;
+    std::optional<sim::ChipState> state = sim::LoadState(path, error);
+    if (!state) {
+        return Fail(err, error);
+    }
+    sim::PowerCycle(*state);
+    if (!sim::SaveState(path, *state, error)) {
+        return Fail(err, error);
+    }
+    return SIMTOOL_EXIT_OK;
+}
+
+}  // namespace zorvan::simtool
