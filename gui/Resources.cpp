@@ -108,13 +108,13 @@ DialogSpec MakeAboutTemplate() {
 }  // namespace
 
 const DialogSpec& MainDialogTemplate() {
-    static const DialogSpec spec = MakeMainTemplate();
-    return spec;
+    static const DialogSpec layout = MakeMainTemplate();
+    return layout;
 }
 
 const DialogSpec& AboutDialogTemplate() {
-    static const DialogSpec spec = MakeAboutTemplate();
-    return spec;
+    static const DialogSpec layout = MakeAboutTemplate();
+    return layout;
 }
 
 std::wstring LoadResourceString(int32_t id) {

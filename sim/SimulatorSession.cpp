@@ -60,6 +60,7 @@ SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState 
            EqualsNoCase(settings.vendor, L"Intel") || EqualsNoCase(settings.vendor, L"LSPCON")) {
     chip_.SetReplyFaults(&faults_);
     chip_.SetPowerLossAfterBlocks(settings.powerLossAfterBlocks);
+    chip_.SetStuckFlashAddress(settings.stuckFlashAddress);
     if (!EqualsNoCase(settings.vendor, L"NVIDIA")) {
         nvapi_.SetInitializeStatus(nvapi::NVAPI_LIBRARY_NOT_FOUND);
     }

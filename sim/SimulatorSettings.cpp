@@ -1,9 +1,11 @@
 #include "sim/SimulatorSettings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
 #include "core/platform/Text.h"
+#include "sim/chip/ChipState.h"
 
 namespace zorvan::sim {
 namespace {
@@ -48,6 +50,34 @@ bool ReadRate(const platform::PrivateProfile& profile, const wchar_t* key, doubl
     return true;
 }
 
+// A flash offset, 0x-prefixed hexadecimal or decimal, below the flash size.
+bool ReadStuckFlashAddress(const platform::PrivateProfile& profile,
+                           std::optional<uint32_t>& address, std::wstring& error) {
+    const std::wstring text = profile.GetString(kSection, L"StuckFlashAddress", L"");
+    if (text.empty()) {
+        return true;
+    }
+    const std::string narrow = ToUtf8(text);
+    const bool hex =
+        narrow.size() > 2 && narrow[0] == '0' && (narrow[1] == 'x' || narrow[1] == 'X');
+    const std::string digits = hex ? narrow.substr(2) : narrow;
+    const bool wellFormed = !digits.empty() && digits.size() <= 8 &&
+                            std::all_of(digits.begin(), digits.end(), [hex](char c) {
+                                return (c >= '0' && c <= '9') ||
+                                       (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+                            });
+    const unsigned long value =
+        wellFormed ? std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
+    if (!wellFormed || value >= kFlashSize) {
+        error = Format(L"[Simulator] StuckFlashAddress=%s: the value must be a flash offset "
+                       L"below 0x%X.",
+                       text.c_str(), kFlashSize);
+        return false;
+    }
+    address = static_cast<uint32_t>(value);
+    return true;
+}
+
 }  // namespace
 
 bool ReadSimulatorSettings(const platform::PrivateProfile& profile, SimulatorSettings& settings,
@@ -84,7 +114,8 @@ bool ReadSimulatorSettings(const platform::PrivateProfile& profile, SimulatorSet
     }
     settings.powerLossAfterBlocks = static_cast<uint32_t>(blocks);
 
-    return ReadPortSwitchSettings(profile, settings.portSwitch, error) &&
+    return ReadStuckFlashAddress(profile, settings.stuckFlashAddress, error) &&
+           ReadPortSwitchSettings(profile, settings.portSwitch, error) &&
            ReadRate(profile, L"AuxDeferRate", settings.faults.auxDefer, error) &&
            ReadRate(profile, L"I2cDeferRate", settings.faults.i2cDefer, error) &&
            ReadRate(profile, L"NullReplyRate", settings.faults.nullReply, error) &&

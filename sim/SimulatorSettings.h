@@ -1,6 +1,7 @@
 #pragma once
 // The [Simulator] section of Config.ini.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/platform/PrivateProfile.h"
@@ -16,7 +17,8 @@ struct SimulatorSettings {
     bool virtualClock = false;
     uint32_t faultSeed = 1;
     FaultRates faults;
-    uint32_t powerLossAfterBlocks = 0;  // 0: never
+    uint32_t powerLossAfterBlocks = 0;          // 0: never
+    std::optional<uint32_t> stuckFlashAddress;  // a flash byte that no longer programs
     PortSwitchSettings portSwitch;
 };
 

@@ -30,6 +30,8 @@ constexpr uint16_t kResponseMsIntel = 1;
 constexpr uint32_t kHeaderSize = 8;
 // 00 00, CRC high, CRC low after the data.
 constexpr int32_t kBlockTrailer = 4;
+constexpr int32_t kMaxBlockBytes =
+    std::min(2 * 255, static_cast<int32_t>(sizeof(ZorvanControl::txBuffer))) - kBlockTrailer;
 
 const MailboxRequest& ProgramRequest(uint8_t programCode) {
     switch (programCode) {
@@ -130,12 +132,14 @@ bool ZorvanControl::ProgramFlash(const uint8_t* data, int32_t length, uint8_t pr
     uint32_t& step = stepCode != nullptr ? *stepCode : ignoredStep;
     int32_t ownProgress = 0;
     int32_t& counter = progress != nullptr ? *progress : ownProgress;
-    if (gfx == nullptr || data == nullptr || length <= 0 || commandSize <= kHeaderSize ||
-        commandSize - kHeaderSize + kBlockTrailer > sizeof txBuffer) {
+    if (gfx == nullptr || data == nullptr || length <= 0 || commandSize <= kHeaderSize) {
         return false;
     }
     platform::DelayMs(kStartMs);
-    const auto blockLimit = static_cast<int32_t>(commandSize - kHeaderSize);
+    // A driver may offer a larger command buffer than a block can use: each half's byte count
+    // travels in a one-byte flag and the block with its trailer must fit txBuffer.
+    const auto blockLimit =
+        std::min(static_cast<int32_t>(commandSize - kHeaderSize), kMaxBlockBytes);
     const MailboxRequest& request = ProgramRequest(programCode);
     uint32_t blockCode = BLOCK_NONE_YET;
     bool result = false;

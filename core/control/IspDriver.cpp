@@ -37,7 +37,7 @@ uint16_t Little16(const uint8_t* in) {
 // within our buffers and inside the DPCD space.
 bool UsableDescriptor(uint32_t commandAddress, uint16_t commandSize, uint32_t statusAddress,
                       uint16_t statusSize) {
-    return commandSize >= kMinCommandSize && commandSize <= kMaxCommandSize &&
+    return commandSize >= kMinCommandSize &&
            statusSize >= kMinStatusSize && commandAddress < kDpcdSpaceEnd &&
            kDpcdSpaceEnd - commandAddress >= commandSize && statusAddress < kDpcdSpaceEnd &&
            kDpcdSpaceEnd - statusAddress >= statusSize;

@@ -59,11 +59,9 @@ enum class Completion {
     kNone,           // no status 3 within the polls
 };
 
-// A block header (8 bytes) plus the first half's flag must fit in the first half; each
-// half's byte count goes into a one-byte flag, and a block with its 4 trailing bytes must
-// fit in txBuffer. A descriptor outside these limits is not taken.
+// A block header (8 bytes) plus the first half's flag must fit in the first half. A larger
+// buffer is taken; the blocks then stay within what a one-byte flag and txBuffer hold.
 inline constexpr uint16_t kMinCommandSize = 18;
-inline constexpr uint16_t kMaxCommandSize = 514;
 // The largest response the host reads from the status area: a flash read of 57 bytes.
 inline constexpr uint16_t kMinStatusSize = 64;
 // The native AUX (DPCD) address space is 20 bits wide.

@@ -83,7 +83,7 @@ class DialogHost {
     // The open-file dialog; the chosen full path, or nullopt when cancelled.
     virtual std::optional<std::wstring> OpenFile(const OpenFileRequest& request) = 0;
     // Runs a template as a modal dialog whose only action is its default button.
-    virtual void RunModal(const DialogSpec& spec) = 0;
+    virtual void RunModal(const DialogSpec& layout) = 0;
 
     // --- the window ---
     virtual void AppendSystemMenuSeparator() = 0;

@@ -15,7 +15,7 @@ int32_t MulDiv(int32_t value, int32_t numerator, int32_t denominator) {
 }
 
 bool IsEdit(const MemoryControl& c) {
-    return c.spec.kind == ControlKind::Edit;
+    return c.layout.kind == ControlKind::Edit;
 }
 
 int32_t Length(const std::wstring& text) {
@@ -29,14 +29,14 @@ int32_t Clamp(int32_t position, const std::wstring& text) {
 
 }  // namespace
 
-MemoryDialog::MemoryDialog(const DialogSpec& spec, MemoryMetrics metrics)
-    : spec_(spec), metrics_(metrics) {}
+MemoryDialog::MemoryDialog(const DialogSpec& layout, MemoryMetrics metrics)
+    : spec_(layout), metrics_(metrics) {}
 
 void MemoryDialog::Start(DialogEvents& events) {
     events_ = &events;
     for (const ControlSpec& s : spec_.controls) {
         MemoryControl c;
-        c.spec = s;
+        c.layout = s;
         c.text = s.text;
         c.shown = (s.style & kHidden) == 0;
         c.enabled = (s.style & kDisabled) == 0;
@@ -54,7 +54,7 @@ bool MemoryDialog::Click(ControlId id) {
     if (c == nullptr || !c->shown || !c->enabled) {
         return false;
     }
-    if (c->spec.kind == ControlKind::CheckBox) {
+    if (c->layout.kind == ControlKind::CheckBox) {
         At(id).checked = !c->checked;
     }
     events_->OnCommand(id, Notification::Clicked);
@@ -203,8 +203,8 @@ std::optional<std::wstring> MemoryDialog::OpenFile(const OpenFileRequest& reques
     return answer;
 }
 
-void MemoryDialog::RunModal(const DialogSpec& spec) {
-    modalRuns_.push_back(spec.templateId);
+void MemoryDialog::RunModal(const DialogSpec& layout) {
+    modalRuns_.push_back(layout.templateId);
 }
 
 }  // namespace zorvan::gui

@@ -12,7 +12,7 @@
 namespace zorvan::gui {
 
 struct MemoryControl {
-    ControlSpec spec;
+    ControlSpec layout;
     std::wstring text;
     bool shown = true;
     bool enabled = true;
@@ -48,7 +48,7 @@ struct MemoryMetrics {
 
 class MemoryDialog final : public DialogHost {
   public:
-    explicit MemoryDialog(const DialogSpec& spec, MemoryMetrics metrics = {});
+    explicit MemoryDialog(const DialogSpec& layout, MemoryMetrics metrics = {});
 
     // Creates the controls and sends the initialisation message.
     void Start(DialogEvents& events);
@@ -106,7 +106,7 @@ class MemoryDialog final : public DialogHost {
                     MessageIcon icon) override;
     bool AskYesNo(const std::wstring& text, const std::wstring& caption) override;
     std::optional<std::wstring> OpenFile(const OpenFileRequest& request) override;
-    void RunModal(const DialogSpec& spec) override;
+    void RunModal(const DialogSpec& layout) override;
     void AppendSystemMenuSeparator() override { menu_.emplace_back(0, L""); }
     void AppendSystemMenuItem(uint32_t command, const std::wstring& text) override {
         menu_.emplace_back(command, text);

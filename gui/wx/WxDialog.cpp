@@ -107,20 +107,20 @@ class AboutEvents final : public DialogEvents {
 
 }  // namespace
 
-WxDialog::WxDialog(wxWindow* parent, const DialogSpec& spec)
-    : wxDialog(parent, wxID_ANY, spec.caption, wxDefaultPosition, wxDefaultSize,
+WxDialog::WxDialog(wxWindow* parent, const DialogSpec& layout)
+    : wxDialog(parent, wxID_ANY, layout.caption, wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
     CompactTheme();
     SetFont(wxFontInfo(9).Family(wxFONTFAMILY_SWISS));
-    SetClientSize(ConvertDialogToPixels(wxSize(spec.width, spec.height)));
-    CreateControls(spec);
+    SetClientSize(ConvertDialogToPixels(wxSize(layout.width, layout.height)));
+    CreateControls(layout);
     BindEvents();
 }
 
 WxDialog::~WxDialog() = default;
 
-void WxDialog::CreateControls(const DialogSpec& spec) {
-    for (const ControlSpec& s : spec.controls) {
+void WxDialog::CreateControls(const DialogSpec& layout) {
+    for (const ControlSpec& s : layout.controls) {
         const Rect r = DialogUnitsToPixels(s.rect);
         const wxPoint pos(r.left, r.top);
         const wxSize size(r.width, r.height);
@@ -452,8 +452,8 @@ std::optional<std::wstring> WxDialog::OpenFile(const OpenFileRequest& request) {
     return dialog.GetPath().ToStdWstring();
 }
 
-void WxDialog::RunModal(const DialogSpec& spec) {
-    WxDialog box(this, spec);
+void WxDialog::RunModal(const DialogSpec& layout) {
+    WxDialog box(this, layout);
     AboutEvents events(box);
     box.Run(events);
 }

@@ -15,7 +15,7 @@ namespace zorvan::gui {
 
 class WxDialog final : public wxDialog, public DialogHost {
   public:
-    WxDialog(wxWindow* parent, const DialogSpec& spec);
+    WxDialog(wxWindow* parent, const DialogSpec& layout);
     ~WxDialog() override;
 
     // Sends the initialisation message and runs the dialog modally; its end result.
@@ -54,7 +54,7 @@ class WxDialog final : public wxDialog, public DialogHost {
                     MessageIcon icon) override;
     bool AskYesNo(const std::wstring& text, const std::wstring& caption) override;
     std::optional<std::wstring> OpenFile(const OpenFileRequest& request) override;
-    void RunModal(const DialogSpec& spec) override;
+    void RunModal(const DialogSpec& layout) override;
     void AppendSystemMenuSeparator() override;
     void AppendSystemMenuItem(uint32_t command, const std::wstring& text) override;
     void SetIcon(int32_t resource) override;
@@ -62,7 +62,7 @@ class WxDialog final : public wxDialog, public DialogHost {
     void EndDialog(int32_t result) override;
 
   private:
-    void CreateControls(const DialogSpec& spec);
+    void CreateControls(const DialogSpec& layout);
     void BindEvents();
     wxWindow* Find(ControlId id) const;
     // Paints what changed while a procedure runs, without taking user input.

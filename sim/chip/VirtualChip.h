@@ -3,6 +3,7 @@
 // I2C-over-AUX at 0x37 (DDC/CI 0x6E) its DDC/CI port; any other I2C address is not
 // acknowledged. Without power it answers nothing.
 #include <cstdint>
+#include <optional>
 
 #include "sim/chip/ChipMemory.h"
 #include "sim/chip/ChipState.h"
@@ -40,6 +41,11 @@ public:
     // has power (the caller stops at false: the rest of the run gets no answer).
     bool CountProgrammedBlock();
     uint32_t ProgrammedBlocks() const { return programmedBlocks_; }
+    // A worn flash cell: the byte at `address` no longer programs (it stays 0xFF once
+    // erased) while the driver still reports every block done.
+    void SetStuckFlashAddress(std::optional<uint32_t> address) {
+        isp_.SetStuckFlashAddress(address);
+    }
     // What the next run starts from: the state as it stands or, after a power loss, the
     // chip as it comes up again (booted from the flash as far as it was written).
     ChipState StateForNextRun() const;

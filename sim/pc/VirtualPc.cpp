@@ -37,7 +37,7 @@ PcSpec DefaultPc() {
     return pc;
 }
 
-VirtualPc::VirtualPc(PcSpec spec, AuxSink* chip) : spec_(std::move(spec)) {
+VirtualPc::VirtualPc(PcSpec setup, AuxSink* chip) : spec_(std::move(setup)) {
     channels_.resize(spec_.gpus.size());
     for (size_t g = 0; g < spec_.gpus.size(); ++g) {
         channels_[g].resize(spec_.gpus[g].displays.size());

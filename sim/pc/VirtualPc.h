@@ -68,11 +68,11 @@ PcSpec DefaultPc();
 
 class VirtualPc {
 public:
-    VirtualPc(PcSpec spec, AuxSink* chip);
+    VirtualPc(PcSpec setup, AuxSink* chip);
     VirtualPc(const VirtualPc&) = delete;
     VirtualPc& operator=(const VirtualPc&) = delete;
 
-    const PcSpec& Spec() const { return spec_; }
+    const PcSpec& Setup() const { return spec_; }
     AuxChannel& Channel(size_t gpu, size_t display) { return channels_[gpu][display]; }
 
 private:

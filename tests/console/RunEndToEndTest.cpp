@@ -315,6 +315,69 @@ TEST_F(RunEndToEnd, CertificateWrittenWithTheFirmwareIsVerifiedAndLogged) {
     EXPECT_THAT(Screen("-VerifyDevCert"), HasSubstr("Verified successfully!"));
 }
 
+// A worn flash cell in the image's version field (0x7FFEC minor, major, build): the chip
+// reports every block done, the version read back differs, and the run still writes and
+// verifies the certificate before it fails with the image's version.
+struct MismatchCase {
+    const char* name;
+    const char* stuckAddress;
+    const char* flashVersion;  // as the warning shows what the flash holds
+};
+
+class VersionMismatch : public RunEndToEnd, public ::testing::WithParamInterface<MismatchCase> {};
+
+TEST_P(VersionMismatch, CertificateIsStillWrittenAndVerifiedThenTheRunFails) {
+    const MismatchCase& c = GetParam();
+    Simulate(std::string("StuckFlashAddress=") + c.stuckAddress + "\r\n");
+    Configure("ProgramDeviceCertificate=1\r\nExitStatus=1\r\n");
+    ASSERT_EQ(Flash().substr(kCertificateOffset, 4), "\xFF\xFF\xFF\xFF");
+
+    const RunResult result = program_.Run({"-Run"});
+    EXPECT_EQ(result.exitStatus, 1) << result.errors;
+    const std::string screen = WithoutProgress(result.output);
+    const std::string warning = std::string("Flash FW version comparison failed!  Version: ") +
+                                c.flashVersion + " not match.\r\n";
+    const std::string failure = "FW Version from binary file is 1.06 (0x06, 0x01)\r\n";
+    EXPECT_THAT(screen, HasSubstr("Flash writing FW......   0% [done!]\r\n" + warning +
+                                  "Flash writing \"Device Certificate\"......   0% [done!]\r\n"
+                                  "Device Certificate... Verified successfully!\r\n" +
+                                  kBannerEnd));
+    EXPECT_THAT(screen, EndsWith(kBannerEnd + failure + "System Reset ... Done!\r\n"));
+    EXPECT_THAT(screen, Not(HasSubstr("comparison successful")));
+    EXPECT_THAT(screen, Not(HasSubstr("ISP successful")));
+    EXPECT_THAT(Log(), EndsWith("Flash writing FW...... Done\r\n" + warning +
+                                "Flash writing \"Device Certificate\"...... Done\r\n"
+                                "Device Certificate... Verified successfully!\r\n" +
+                                failure + "System Reset ... Done!\r\n"));
+
+    // The flash holds the image but for the one worn byte, and the chip's certificate.
+    const std::string flash = Flash();
+    ASSERT_EQ(flash.size(), kFlashSize);
+    const size_t stuck = std::stoul(c.stuckAddress, nullptr, 0);
+    EXPECT_EQ(flash[stuck], '\xFF');
+    std::string expected = image_;
+    expected[stuck] = '\xFF';
+    for (const Region& r : kCodeRegions) {
+        EXPECT_EQ(Slice(flash, r), Slice(expected, r)) << std::hex << r.offset;
+    }
+    // The record is the chip's own: the one -WriteDevCert puts there. (-VerifyDevCert reads
+    // through chip memory, which a chip left in its boot ROM by the broken image cannot.)
+    const std::string written = flash.substr(kCertificateOffset, kCertificateSize);
+    EXPECT_EQ(written.substr(0, 4), "Kq11");
+    EXPECT_EQ(InstallCertificate(), written);
+}
+
+const MismatchCase kMismatchCases[] = {
+    {"WornMinorByteShowsInTheWarning", "0x7FFEC", "1.255 (0xFF, 0x01)"},
+    // Major and minor read back right: only the build byte tells the versions apart.
+    {"WornBuildByteAloneIsAMismatch", "524270", "1.06 (0x06, 0x01)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Run, VersionMismatch, ::testing::ValuesIn(kMismatchCases),
+                         [](const ::testing::TestParamInfo<MismatchCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
 TEST_F(RunEndToEnd, CertificateNotFoundFailsBeforeTouchingTheChipAndSkipsTheReset) {
     Configure("ProgramDeviceCertificate=1\r\nRunResetOne=1\r\n");
     program_.Remove("keys");

@@ -229,6 +229,27 @@ TEST_F(FlashProgramTest, BlockAfterASkippedOneIsWrittenAtItsOwnAddress) {
     EXPECT_THAT(progress.reports, ElementsAre(Pair(504, 514), Pair(514, 514)));
 }
 
+TEST_F(FlashProgramTest, LargeCommandBufferStillGetsBlocksAFlagCanCount) {
+    // A driver announcing 0x400 bytes: halves of 0x200, but a one-byte flag counts at most
+    // 255 bytes a half, so a block carries at most 506 data bytes and its 4 trailing bytes.
+    control.commandAddress = 0x30000;
+    control.commandSize = 0x400;
+    control.firstHalfFlagAddress = 0x301FF;
+    control.secondHalfFlagAddress = 0x303FF;
+    MailboxChip chip(link, 0x30000, 0x400);
+    const std::vector<uint8_t> data = Pattern(1100);
+    ASSERT_TRUE(Program(data, PROGRAM_CODE_NORMAL, 0));
+    ASSERT_EQ(chip.blocks.size(), 3u);
+    EXPECT_THAT(chip.blocks[0].header, ElementsAre(0x00, 0x40, 0x00, 0x00, 0, 0, 0x01, 0xFA));
+    EXPECT_THAT(chip.blocks[1].header, ElementsAre(0x00, 0x40, 0x01, 0xFA, 0, 0, 0x01, 0xFA));
+    EXPECT_THAT(chip.blocks[2].header, ElementsAre(0x00, 0x40, 0x03, 0xF4, 0, 0, 0x00, 0x58));
+    // Data and trailer in two halves of 255 bytes each, counted by the flags.
+    EXPECT_EQ(chip.blocks[0].stream.size(), 510u);
+    const std::vector<LinkEvent> secondFlags = WritesAt(0x303FF);
+    ASSERT_FALSE(secondFlags.empty());
+    EXPECT_THAT(secondFlags[0].data, ElementsAre(255));
+}
+
 // --- a block whose completion never arrives ---
 
 struct ReadBackCase {

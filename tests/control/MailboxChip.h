@@ -21,7 +21,12 @@ struct ProgrammedBlock {
 
 class MailboxChip {
 public:
-    explicit MailboxChip(ScriptedLink& link) {
+    // Another command buffer than the default one, as a driver's descriptor may announce.
+    explicit MailboxChip(ScriptedLink& link, uint32_t command = 0x20000, uint32_t size = 512)
+        : kCommand(command),
+          kFirstFlag(command + size / 2 - 1),
+          kSecondHalf(command + size / 2),
+          kSecondFlag(command + size - 1) {
         link.onWrite = [this](ScriptedLink& l, const LinkEvent& e) { OnWrite(l, e); };
     }
 
@@ -32,10 +37,10 @@ public:
     std::vector<uint8_t> flash;
 
 private:
-    static constexpr uint32_t kCommand = 0x20000;
-    static constexpr uint32_t kFirstFlag = 0x200FF;
-    static constexpr uint32_t kSecondHalf = 0x20100;
-    static constexpr uint32_t kSecondFlag = 0x201FF;
+    const uint32_t kCommand;
+    const uint32_t kFirstFlag;
+    const uint32_t kSecondHalf;
+    const uint32_t kSecondFlag;
     static constexpr uint32_t kStatus = 0x10000;
 
     enum class Phase { kIdle, kRequested, kHeader, kSecondHalf, kFirstHalf };

@@ -114,7 +114,7 @@ TEST_F(Startup, DebugModeShowsItsPictureAndKeepsFlashErase) {
     WriteConfig("OneStepProgramming=0\r\nDebugMode=1\r\n");  // no driver, no firmware
     Start();
     EXPECT_TRUE(Ctl(IDC_DEBUG_PICTURE).shown);
-    EXPECT_EQ(Ctl(IDC_DEBUG_PICTURE).spec.resource, IDB_DEBUG_MODE);
+    EXPECT_EQ(Ctl(IDC_DEBUG_PICTURE).layout.resource, IDB_DEBUG_MODE);
     EXPECT_EQ(Text(IDC_ERASE), L"Flash Erase");
     EXPECT_TRUE(Ctl(IDC_ERASE).enabled);
     Dlg().Type(IDC_CMDB_BOX, L"");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "core/platform/Files.h"
@@ -155,6 +156,41 @@ TEST(SimulatorSettings, RefusesValuesAKeyDoesNotTake) {
         EXPECT_EQ(valid, c.valid) << c.section;
         if (!c.valid) {
             EXPECT_THAT(ToUtf8(error), HasSubstr(c.errorPart)) << c.section;
+        }
+    }
+}
+
+TEST(SimulatorSettings, StuckFlashAddressTakesAFlashOffsetInHexOrDecimal) {
+    struct Case {
+        const char* value;
+        bool valid;
+        std::optional<uint32_t> address;
+    };
+    const Case cases[] = {
+        {"", true, std::nullopt},
+        {"0x7FFEC", true, 0x7FFEC},
+        {"0x7ffec", true, 0x7FFEC},
+        {"524270", true, 0x7FFEE},
+        {"0", true, 0},
+        {"0x7FFFF", true, 0x7FFFF},
+        {"0x80000", false, std::nullopt},
+        {"524288", false, std::nullopt},
+        {"0x", false, std::nullopt},
+        {"12ab", false, std::nullopt},
+        {"-1", false, std::nullopt},
+        {"0x100000000", false, std::nullopt},
+        {"99999999999", false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        bool valid = false;
+        std::wstring error;
+        const std::string section = std::string("StuckFlashAddress=") + c.value + "\r\n";
+        const SimulatorSettings s = Read(section, valid, error);
+        EXPECT_EQ(valid, c.valid) << c.value;
+        if (c.valid) {
+            EXPECT_EQ(s.stuckFlashAddress, c.address) << c.value;
+        } else {
+            EXPECT_THAT(ToUtf8(error), HasSubstr(section.substr(0, section.size() - 2))) << c.value;
         }
     }
 }

@@ -43,8 +43,8 @@ DisplaySpec Output(uint32_t id, bool chip) {
 // A virtual PC with the given drivers present, installed for one test.
 class VirtualPcDrivers {
   public:
-    VirtualPcDrivers(PcSpec spec, bool nvidia, bool amd, bool intel)
-        : pc_(std::move(spec), &chip_), nvapi_(pc_), adl_(pc_, amd), cui_(pc_, intel) {
+    VirtualPcDrivers(PcSpec setup, bool nvidia, bool amd, bool intel)
+        : pc_(std::move(setup), &chip_), nvapi_(pc_), adl_(pc_, amd), cui_(pc_, intel) {
         if (!nvidia) {
             nvapi_.SetInitializeStatus(nvapi::NVAPI_LIBRARY_NOT_FOUND);
         }
@@ -79,10 +79,10 @@ struct Selection {
 class VendorDrivers : public ::testing::Test {
   protected:
     // The core goes before the drivers its backends release at teardown.
-    void UsePc(PcSpec spec, bool nvidia, bool amd, bool intel) {
+    void UsePc(PcSpec setup, bool nvidia, bool amd, bool intel) {
         control_.reset();
         drivers_.reset();
-        drivers_ = std::make_unique<VirtualPcDrivers>(std::move(spec), nvidia, amd, intel);
+        drivers_ = std::make_unique<VirtualPcDrivers>(std::move(setup), nvidia, amd, intel);
     }
     Selection Select(int32_t gfxSelection, uint32_t deviceId = 0) {
         control_ = std::make_unique<ZorvanControl>();
@@ -109,7 +109,7 @@ const std::string kAmdAbsent = "Graphics adapter initialization - AMD: Loading D
 const std::string kAmdDone = "Graphics adapter initialization - AMD: done!\r\n";
 
 TEST_F(VendorDrivers, TwoAmdAdaptersWithTheChipBehindTheFirstProbeOnlyTheFirst) {
-    PcSpec spec;
+    PcSpec setup;
     GpuSpec first;
     first.adlIndex = 2;
     first.displays = {Output(0x10, true)};
@@ -117,8 +117,8 @@ TEST_F(VendorDrivers, TwoAmdAdaptersWithTheChipBehindTheFirstProbeOnlyTheFirst) 
     GpuSpec second;
     second.adlIndex = 6;
     second.displays = {Output(0x20, false)};
-    spec.gpus = {first, second};
-    UsePc(spec, false, true, false);
+    setup.gpus = {first, second};
+    UsePc(setup, false, true, false);
     const Selection s = Select(GFX_AUTO);
     EXPECT_EQ(s.result, 0);
     EXPECT_EQ(s.text, "Gfx Selection = 0\r\n" + kNvidiaAbsent + kAmdDone +
@@ -134,7 +134,7 @@ TEST_F(VendorDrivers, TwoAmdAdaptersWithTheChipBehindTheFirstProbeOnlyTheFirst) 
 TEST_F(VendorDrivers, AmdProbesOnlyConnectedMappedDisplayPortOutputs) {
     // Before the chip's output: a mapped output that is not connected, an HDMI output
     // (connector 12) and an inactive adapter; none of them is probed.
-    PcSpec spec;
+    PcSpec setup;
     GpuSpec idle;
     idle.adlActive = false;
     idle.displays = {Output(0x1, false)};
@@ -143,8 +143,8 @@ TEST_F(VendorDrivers, AmdProbesOnlyConnectedMappedDisplayPortOutputs) {
     gpu.displays[0].adl.connected = false;
     gpu.displays[1].adl.connectorType = 12;
     gpu.displays[2].adl.connectorType = 16;
-    spec.gpus = {idle, gpu};
-    UsePc(spec, false, true, false);
+    setup.gpus = {idle, gpu};
+    UsePc(setup, false, true, false);
     const Selection s = Select(GFX_AMD, 0x77);
     EXPECT_EQ(s.text, "Gfx Selection = 2\r\n" + kAmdDone +
                           "AMD Adapter num#= 2\r\n"
@@ -159,12 +159,12 @@ TEST_F(VendorDrivers, AmdProbesOnlyConnectedMappedDisplayPortOutputs) {
 }
 
 TEST_F(VendorDrivers, AmdWithoutACandidateKeepsTheConfiguredId) {
-    PcSpec spec;
+    PcSpec setup;
     GpuSpec gpu;
     gpu.displays = {Output(0x2, true)};
     gpu.displays[0].adl.mapped = false;
-    spec.gpus = {gpu};
-    UsePc(spec, false, true, false);
+    setup.gpus = {gpu};
+    UsePc(setup, false, true, false);
     const Selection s = Select(GFX_AMD, 0x30001);
     EXPECT_EQ(s.result, 0);
     EXPECT_THAT(s.text, HasSubstr("Conn(1)\r\n"));
@@ -173,14 +173,14 @@ TEST_F(VendorDrivers, AmdWithoutACandidateKeepsTheConfiguredId) {
 }
 
 TEST_F(VendorDrivers, IntelAuxDeviceAfterAnLspconDriverThatDoesNotSupportIt) {
-    PcSpec spec;
+    PcSpec setup;
     GpuSpec gpu;
     gpu.displays = {Output(0x2, false), Output(0x3, true)};
     gpu.displays[0].cui.uid = 0x500;
     gpu.displays[1].cui.uid = 0x501;
-    spec.gpus = {gpu};
-    spec.lspconSupported = false;
-    UsePc(spec, false, false, true);
+    setup.gpus = {gpu};
+    setup.lspconSupported = false;
+    UsePc(setup, false, false, true);
     const Selection s = Select(GFX_AUTO);
     EXPECT_EQ(s.result, 0);
     EXPECT_EQ(s.text, "Gfx Selection = 0\r\n" + kNvidiaAbsent + kAmdAbsent +
@@ -194,13 +194,13 @@ TEST_F(VendorDrivers, IntelAuxDeviceAfterAnLspconDriverThatDoesNotSupportIt) {
 }
 
 TEST_F(VendorDrivers, LspconChipOnPort0EOnly) {
-    PcSpec spec;
+    PcSpec setup;
     GpuSpec gpu;
     gpu.displays = {Output(0x2, false), Output(0x3, true)};
     gpu.displays[0].cui.lspconPort = 0x0D;
     gpu.displays[1].cui.lspconPort = 0x0E;
-    spec.gpus = {gpu};
-    UsePc(spec, false, false, true);
+    setup.gpus = {gpu};
+    UsePc(setup, false, false, true);
     const Selection s = Select(GFX_INTEL_LSPCON);
     EXPECT_EQ(s.result, 0);
     // 0x0C has nothing behind it; the port at 0x0D takes the probe but nothing answers.
@@ -222,7 +222,7 @@ TEST_F(VendorDrivers, AutomaticSelectionAcrossAbsentAndPresentVendors) {
     noDisplay.lspconSupported = false;
     const struct {
         const char* name;
-        PcSpec spec;
+        PcSpec setup;
         bool nvidia, amd, intel;
         int32_t result;
         std::string gfxName;
@@ -242,7 +242,7 @@ TEST_F(VendorDrivers, AutomaticSelectionAcrossAbsentAndPresentVendors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        UsePc(c.spec, c.nvidia, c.amd, c.intel);
+        UsePc(c.setup, c.nvidia, c.amd, c.intel);
         const Selection s = Select(GFX_AUTO, 0x77);
         EXPECT_EQ(s.result, c.result);
         EXPECT_EQ(s.gfxName, c.gfxName);
@@ -251,9 +251,9 @@ TEST_F(VendorDrivers, AutomaticSelectionAcrossAbsentAndPresentVendors) {
 }
 
 TEST_F(VendorDrivers, AConfiguredIntelDeviceIdIsUsedWithoutASearch) {
-    PcSpec spec;
-    spec.gpus = {GpuSpec{{Output(0x1234, true)}}};
-    UsePc(spec, false, false, true);
+    PcSpec setup;
+    setup.gpus = {GpuSpec{{Output(0x1234, true)}}};
+    UsePc(setup, false, false, true);
     const Selection s = Select(GFX_INTEL, 0x1234);
     EXPECT_EQ(s.result, 0);
     EXPECT_EQ(s.text, "Gfx Selection = 4\r\nGraphics adapter initialization - Intel: done!\r\n");
@@ -279,9 +279,9 @@ TEST(SimulatedDriverRecords, AdlNativeAuxChecksEveryField) {
     platform::VirtualClock clock;
     platform::ScopedClock guard(clock);
     VirtualChip chip(RunningChip());
-    PcSpec spec;
-    spec.gpus = {GpuSpec{{Output(0x1, true)}}};
-    VirtualPc pc(spec, &chip);
+    PcSpec setup;
+    setup.gpus = {GpuSpec{{Output(0x1, true)}}};
+    VirtualPc pc(setup, &chip);
     SimAdl adl(pc, true);
     ASSERT_TRUE(adl.Load(adl::kLibraryName));
     ASSERT_EQ(
@@ -319,10 +319,10 @@ TEST(SimulatedDriverRecords, CuiDataBlocksAreCheckedByGuidSizeCommandAndReserved
     platform::VirtualClock clock;
     platform::ScopedClock guard(clock);
     VirtualChip chip(RunningChip());
-    PcSpec spec;
-    spec.gpus = {GpuSpec{{Output(0x1, true)}}};
-    spec.gpus[0].displays[0].cui.lspconPort = 0x0F;
-    VirtualPc pc(spec, &chip);
+    PcSpec setup;
+    setup.gpus = {GpuSpec{{Output(0x1, true)}}};
+    setup.gpus[0].displays[0].cui.lspconPort = 0x0F;
+    VirtualPc pc(setup, &chip);
     SimCui cui(pc, true);
     std::unique_ptr<cui::Interface> object;
     ASSERT_EQ(cui.CreateInstance(cui::kProgId, &object), 0);

@@ -53,11 +53,15 @@ void EraseFlash(std::vector<uint8_t>& flash, const std::vector<FlashRange>& rang
     }
 }
 
-bool ProgramFlash(std::vector<uint8_t>& flash, uint32_t offset, const std::vector<uint8_t>& data) {
+bool ProgramFlash(std::vector<uint8_t>& flash, uint32_t offset, const std::vector<uint8_t>& data,
+                  std::optional<uint32_t> stuck) {
     if (offset > flash.size() || data.size() > flash.size() - offset) {
         return false;
     }
     for (size_t i = 0; i < data.size(); ++i) {
+        if (stuck && offset + i == *stuck) {
+            continue;
+        }
         flash[offset + i] = static_cast<uint8_t>(flash[offset + i] & data[i]);
     }
     return true;

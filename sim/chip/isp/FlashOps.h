@@ -10,6 +10,7 @@
 //   0xFFA3  the CMDB sector 0x7E000-0x7EFFF
 //   0xFFA4  the Device Certificate sector 0x60000-0x60FFF
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace zorvan::sim {
@@ -37,8 +38,10 @@ uint64_t ProgramTimeUs(uint32_t count);
 
 void EraseFlash(std::vector<uint8_t>& flash, const std::vector<FlashRange>& ranges);
 
-// NOR programming: each flash byte becomes flash AND data. False, with nothing changed,
-// when the range is not inside the flash.
-bool ProgramFlash(std::vector<uint8_t>& flash, uint32_t offset, const std::vector<uint8_t>& data);
+// NOR programming: each flash byte becomes flash AND data, except a worn cell at `stuck`,
+// which no longer programs and keeps what it holds (0xFF once erased). False, with nothing
+// changed, when the range is not inside the flash.
+bool ProgramFlash(std::vector<uint8_t>& flash, uint32_t offset, const std::vector<uint8_t>& data,
+                  std::optional<uint32_t> stuck = std::nullopt);
 
 }  // namespace zorvan::sim

@@ -359,7 +359,7 @@ void IspDriver::Complete(Job& job, uint64_t now) {
             Post({0x03, 0x0C, kResponseDone});
             return;
         case JobKind::Program:
-            ProgramFlash(state_.flash, job.offset, job.data);
+            ProgramFlash(state_.flash, job.offset, job.data, host_.StuckFlashAddress());
             if (!host_.BlockProgrammed()) {
                 phase_ = Phase::Stopped;  // no supply: the answer is never written
                 return;

@@ -56,6 +56,8 @@ class IspDriverHost {
     virtual ~IspDriverHost() = default;
     // A block has gone into flash. False: the supply fails at this moment.
     virtual bool BlockProgrammed() = 0;
+    // The flash byte whose worn cell no longer programs, if any.
+    virtual std::optional<uint32_t> StuckFlashAddress() const { return std::nullopt; }
 };
 
 class IspDriver {

@@ -65,8 +65,12 @@ class IspEngine final : public VendorHook, private IspDriverHost {
     bool WriteRam(uint32_t address, const uint8_t* data, size_t count);
     void StartDriver(uint32_t address, DriverOptions options);
 
+    // A flash byte whose cell no longer programs (none: every cell works).
+    void SetStuckFlashAddress(std::optional<uint32_t> address) { stuckFlashAddress_ = address; }
+
   private:
     bool BlockProgrammed() override;
+    std::optional<uint32_t> StuckFlashAddress() const override { return stuckFlashAddress_; }
     CommandOutcome Acknowledge() const;
     CommandOutcome Download(const VendorCommand& command);
     CommandOutcome Run(const VendorCommand& command);
@@ -81,6 +85,7 @@ class IspEngine final : public VendorHook, private IspDriverHost {
     DriverOptions startingOptions_;
     uint64_t driverUpAtUs_ = 0;
     std::function<bool()> blockProgrammed_;
+    std::optional<uint32_t> stuckFlashAddress_;
 };
 
 }  // namespace zorvan::sim

@@ -62,7 +62,7 @@ int SimAdl::NumberOfAdaptersGet(int* count) {
     if (count == nullptr) {
         return adl::ADL_ERR_NULL_POINTER;
     }
-    *count = static_cast<int>(pc_.Spec().gpus.size());
+    *count = static_cast<int>(pc_.Setup().gpus.size());
     return adl::ADL_OK;
 }
 
@@ -70,7 +70,7 @@ int SimAdl::AdapterInfoGet(uint8_t* info, int size) {
     if (alloc_ == nullptr) {
         return adl::ADL_ERR_NOT_INIT;
     }
-    const size_t n = pc_.Spec().gpus.size();
+    const size_t n = pc_.Setup().gpus.size();
     if (info == nullptr) {
         return adl::ADL_ERR_NULL_POINTER;
     }
@@ -97,7 +97,7 @@ int SimAdl::AdapterActiveGet(int adapterIndex, int* status) {
     if (!FindAdapter(adapterIndex, gpu)) {
         return adl::ADL_ERR_INVALID_ADL_IDX;
     }
-    *status = pc_.Spec().gpus[gpu].adlActive ? 1 : 0;
+    *status = pc_.Setup().gpus[gpu].adlActive ? 1 : 0;
     return adl::ADL_OK;
 }
 
@@ -112,7 +112,7 @@ int SimAdl::DisplayInfoGet(int adapterIndex, int* count, uint8_t** displays, int
     if (!FindAdapter(adapterIndex, gpu)) {
         return adl::ADL_ERR_INVALID_ADL_IDX;
     }
-    const auto& list = pc_.Spec().gpus[gpu].displays;
+    const auto& list = pc_.Setup().gpus[gpu].displays;
     *count = 0;
     *displays = nullptr;
     if (list.empty()) {
@@ -124,18 +124,18 @@ int SimAdl::DisplayInfoGet(int adapterIndex, int* count, uint8_t** displays, int
         return adl::ADL_ERR;
     }
     for (size_t d = 0; d < list.size(); ++d) {
-        const AdlDisplaySpec& spec = list[d].adl;
+        const AdlDisplaySpec& setup = list[d].adl;
         uint8_t* r = records + d * adl::kDisplayInfoSize;
         std::memset(r, 0, adl::kDisplayInfoSize);
         const auto logical = static_cast<uint32_t>(LogicalIndexOf(gpu, d));
         le::Put32(r + adl::kDisplayInfoOffsetLogicalIndex, logical);
         le::Put32(r + kDisplayInfoOffsetPhysicalIndex, logical);
-        const int logicalAdapter = spec.logicalAdapter >= 0 ? spec.logicalAdapter : adapterIndex;
+        const int logicalAdapter = setup.logicalAdapter >= 0 ? setup.logicalAdapter : adapterIndex;
         le::Put32(r + adl::kDisplayInfoOffsetLogicalAdapter, static_cast<uint32_t>(logicalAdapter));
         le::Put32(r + kDisplayInfoOffsetPhysicalAdapter, static_cast<uint32_t>(adapterIndex));
-        le::Put32(r + adl::kDisplayInfoOffsetConnector, spec.connectorType);
-        le::Put32(r + adl::kDisplayInfoOffsetValue, (spec.connected ? adl::kDisplayConnected : 0u) |
-                                                        (spec.mapped ? adl::kDisplayMapped : 0u));
+        le::Put32(r + adl::kDisplayInfoOffsetConnector, setup.connectorType);
+        le::Put32(r + adl::kDisplayInfoOffsetValue, (setup.connected ? adl::kDisplayConnected : 0u) |
+                                                        (setup.mapped ? adl::kDisplayMapped : 0u));
     }
     *count = static_cast<int>(list.size());
     *displays = records;
@@ -269,17 +269,17 @@ int SimAdl::NativeAuxChannelAccess(int adapterIndex, int displayIndex, uint8_t* 
 }
 
 int SimAdl::AdapterIndexOf(size_t gpu) const {
-    const int configured = pc_.Spec().gpus[gpu].adlIndex;
+    const int configured = pc_.Setup().gpus[gpu].adlIndex;
     return configured >= 0 ? configured : static_cast<int>(gpu);
 }
 
 int SimAdl::LogicalIndexOf(size_t gpu, size_t display) const {
-    const int configured = pc_.Spec().gpus[gpu].displays[display].adl.logicalIndex;
+    const int configured = pc_.Setup().gpus[gpu].displays[display].adl.logicalIndex;
     return configured >= 0 ? configured : static_cast<int>(display);
 }
 
 bool SimAdl::FindAdapter(int adapterIndex, size_t& gpu) const {
-    for (size_t g = 0; g < pc_.Spec().gpus.size(); ++g) {
+    for (size_t g = 0; g < pc_.Setup().gpus.size(); ++g) {
         if (AdapterIndexOf(g) == adapterIndex) {
             gpu = g;
             return true;
@@ -293,7 +293,7 @@ bool SimAdl::FindDisplay(int adapterIndex, int displayIndex, Where& where) const
     if (!FindAdapter(adapterIndex, gpu)) {
         return false;
     }
-    for (size_t d = 0; d < pc_.Spec().gpus[gpu].displays.size(); ++d) {
+    for (size_t d = 0; d < pc_.Setup().gpus[gpu].displays.size(); ++d) {
         if (LogicalIndexOf(gpu, d) == displayIndex) {
             where = {gpu, d};
             return true;

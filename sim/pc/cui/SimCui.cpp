@@ -54,7 +54,7 @@ class SimCuiObject final : public cui::Interface {
         if (uid == nullptr || type == nullptr || status == nullptr) {
             return kCuiPointer;
         }
-        const auto& gpus = pc_.Spec().gpus;
+        const auto& gpus = pc_.Setup().gpus;
         for (uint32_t g = 0; g < gpus.size(); ++g) {
             if (CuiAdapterName(g) != adapterName) {
                 continue;
@@ -102,7 +102,7 @@ class SimCuiObject final : public cui::Interface {
         } else {
             return kCuiInvalidArg;
         }
-        if (lspcon && !pc_.Spec().lspconSupported) {
+        if (lspcon && !pc_.Setup().lspconSupported) {
             *status = kStatusNotSupported;
             return cui::kHrOk;
         }
@@ -177,7 +177,7 @@ class SimCuiObject final : public cui::Interface {
     }
 
     bool FindUid(uint32_t uid, Where& where) const {
-        const auto& gpus = pc_.Spec().gpus;
+        const auto& gpus = pc_.Setup().gpus;
         for (size_t g = 0; g < gpus.size(); ++g) {
             for (size_t d = 0; d < gpus[g].displays.size(); ++d) {
                 if (UidOf(gpus[g].displays[d]) == uid) {
@@ -190,7 +190,7 @@ class SimCuiObject final : public cui::Interface {
     }
 
     bool FindPort(uint32_t port, Where& where) const {
-        const auto& gpus = pc_.Spec().gpus;
+        const auto& gpus = pc_.Setup().gpus;
         for (size_t g = 0; g < gpus.size(); ++g) {
             for (size_t d = 0; d < gpus[g].displays.size(); ++d) {
                 if (port != 0 && gpus[g].displays[d].cui.lspconPort == port) {
@@ -225,7 +225,7 @@ cui::HResult SimCui::CreateInstance(const wchar_t* progId,
 }
 
 bool SimCui::EnumDisplayAdapter(uint32_t index, std::wstring* deviceName) {
-    if (!installed_ || deviceName == nullptr || index >= pc_.Spec().gpus.size()) {
+    if (!installed_ || deviceName == nullptr || index >= pc_.Setup().gpus.size()) {
         return false;
     }
     *deviceName = CuiAdapterName(index);

@@ -53,7 +53,7 @@ Status SimNvApi::EnumPhysicalGpus(nvapi::GpuHandle handles[nvapi::kMaxPhysicalGp
     if (handles == nullptr || count == nullptr) {
         return nvapi::NVAPI_INVALID_ARGUMENT;
     }
-    const size_t n = pc_.Spec().gpus.size();
+    const size_t n = pc_.Setup().gpus.size();
     if (n == 0) {
         return nvapi::NVAPI_NVIDIA_DEVICE_NOT_FOUND;
     }
@@ -71,7 +71,7 @@ Status SimNvApi::GetConnectedDisplayIds(nvapi::GpuHandle gpu, uint8_t* records, 
     if (!initialized_) {
         return nvapi::NVAPI_API_NOT_INITIALIZED;
     }
-    const auto& gpus = pc_.Spec().gpus;
+    const auto& gpus = pc_.Setup().gpus;
     if (count == nullptr || gpu < kGpuHandleBase || gpu - kGpuHandleBase >= gpus.size()) {
         return nvapi::NVAPI_INVALID_ARGUMENT;
     }
@@ -157,8 +157,8 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
     if (!FindDisplayHandle(display, where)) {
         return nvapi::NVAPI_INVALID_ARGUMENT;
     }
-    const DisplaySpec& spec = Display(where);
-    if (Get32(request + kAuxDisplayId) != spec.displayId) {
+    const DisplaySpec& setup = Display(where);
+    if (Get32(request + kAuxDisplayId) != setup.displayId) {
         return nvapi::NVAPI_INVALID_ARGUMENT;
     }
     // The routing block: all zero addresses the output itself, otherwise it must be the
@@ -168,7 +168,7 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
     for (size_t i = 0; i < 64 && routeKnown; ++i) {
         routeKnown = route[i] == 0;
     }
-    for (const TopologyNodeSpec& node : spec.topology) {
+    for (const TopologyNodeSpec& node : setup.topology) {
         routeKnown = routeKnown || std::memcmp(route, node.block.data(), node.block.size()) == 0;
     }
     if (!routeKnown) {
@@ -244,7 +244,7 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
 }
 
 bool SimNvApi::FindDisplayId(uint32_t displayId, Where& where) const {
-    const auto& gpus = pc_.Spec().gpus;
+    const auto& gpus = pc_.Setup().gpus;
     for (size_t g = 0; g < gpus.size(); ++g) {
         for (size_t d = 0; d < gpus[g].displays.size(); ++d) {
             if (gpus[g].displays[d].displayId == displayId) {
@@ -258,7 +258,7 @@ bool SimNvApi::FindDisplayId(uint32_t displayId, Where& where) const {
 
 nvapi::DisplayHandle SimNvApi::HandleOf(const Where& where) const {
     uint32_t flat = 0;
-    const auto& gpus = pc_.Spec().gpus;
+    const auto& gpus = pc_.Setup().gpus;
     for (size_t g = 0; g < where.gpu; ++g) {
         flat += static_cast<uint32_t>(gpus[g].displays.size());
     }
@@ -266,7 +266,7 @@ nvapi::DisplayHandle SimNvApi::HandleOf(const Where& where) const {
 }
 
 bool SimNvApi::FindDisplayHandle(nvapi::DisplayHandle handle, Where& where) const {
-    const auto& gpus = pc_.Spec().gpus;
+    const auto& gpus = pc_.Setup().gpus;
     for (size_t g = 0; g < gpus.size(); ++g) {
         for (size_t d = 0; d < gpus[g].displays.size(); ++d) {
             const Where candidate{g, d};
@@ -280,7 +280,7 @@ bool SimNvApi::FindDisplayHandle(nvapi::DisplayHandle handle, Where& where) cons
 }
 
 const DisplaySpec& SimNvApi::Display(const Where& where) const {
-    return pc_.Spec().gpus[where.gpu].displays[where.display];
+    return pc_.Setup().gpus[where.gpu].displays[where.display];
 }
 
 }  // namespace zorvan::sim
