@@ -100,12 +100,11 @@ class QuillonOnDesktop : public ::testing::Test {
         std::ofstream(folder_ / "Config.ini", std::ios::binary) << text;
     }
 
-    // Starts the program, waits for it to describe its window, saves a screenshot, ends it.
-    Snapshot RunAndCapture(const std::string& layout) {
-        const fs::path snap = folder_ / "snapshot.txt";
+    // Starts the program in its folder with the snapshot file set and no other ZORVAN_
+    // variable of ours; returns posix_spawn's result.
+    int Start(const fs::path& snap, pid_t& pid) const {
         const std::string program = (folder_ / "ZorvanQuillon").string();
-        const std::string setting = "ZORVAN_QUILLON_SNAPSHOT=" + snap.string();
-        std::vector<std::string> env{setting};
+        std::vector<std::string> env{"ZORVAN_QUILLON_SNAPSHOT=" + snap.string()};
         for (char** e = environ; *e != nullptr; ++e) {
             if (std::string(*e).rfind("ZORVAN_", 0) != 0)
                 env.emplace_back(*e);
@@ -118,9 +117,16 @@ class QuillonOnDesktop : public ::testing::Test {
         char* argv[] = {argv0.data(), nullptr};
         const fs::path previous = fs::current_path();
         fs::current_path(folder_);
-        pid_t pid = 0;
         const int spawned = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data());
         fs::current_path(previous);
+        return spawned;
+    }
+
+    // Starts the program, waits for it to describe its window, saves a screenshot, ends it.
+    Snapshot RunAndCapture(const std::string& layout) {
+        const fs::path snap = folder_ / "snapshot.txt";
+        pid_t pid = 0;
+        const int spawned = Start(snap, pid);
         EXPECT_EQ(spawned, 0);
         if (spawned != 0)
             return {};
@@ -212,25 +218,8 @@ std::string WaitForSnapshot(const fs::path& snap, const std::string& part) {
 // and Escape ends the program, which leaves the chip's flash equal to the image.
 TEST_F(QuillonOnDesktop, OneStepUpdateByEnter) {
     const fs::path snap = folder_ / "snapshot.txt";
-    const std::string program = (folder_ / "ZorvanQuillon").string();
-    const std::string setting = "ZORVAN_QUILLON_SNAPSHOT=" + snap.string();
-    std::vector<std::string> env{setting};
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::string(*e).rfind("ZORVAN_", 0) != 0)
-            env.emplace_back(*e);
-    }
-    std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string argv0 = program;
-    char* argv[] = {argv0.data(), nullptr};
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder_);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data());
-    fs::current_path(previous);
-    ASSERT_EQ(spawned, 0);
+    ASSERT_EQ(Start(snap, pid), 0);
 
     const bool shown = !WaitForSnapshot(snap, "1031 ").empty();
     EXPECT_TRUE(shown) << "the window never appeared";
