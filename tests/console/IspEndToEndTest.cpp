@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/console/ProgramRunner.h"
+#include "tests/console/DemoFolderTest.h"
 
 namespace zorvan::testing {
 namespace {
@@ -23,54 +23,15 @@ const std::string kBannerEnd = "################################################
 constexpr size_t kFlashSize = 0x80000;
 constexpr size_t kCmdbOffset = 0x7E000;
 
-// The console with every progress rewrite (four backspaces and four columns) taken out.
-std::string WithoutProgress(const std::string& output) {
-    std::string out;
-    for (size_t i = 0; i < output.size(); ++i) {
-        if (output.compare(i, 4, "\b\b\b\b") == 0 && i + 8 <= output.size()) {
-            i += 7;
-            continue;
-        }
-        out += output[i];
-    }
-    return out;
-}
-
-class IspEndToEnd : public ::testing::Test {
+class IspEndToEnd : public DemoFolderTest {
 protected:
     void SetUp() override {
-        const RunResult made = tool_.Run({"assets", program_.Folder().string()});
-        ASSERT_EQ(made.exitStatus, 0) << made.errors;
+        DemoFolderTest::SetUp();
         demoCmdb_ = program_.ReadFile("cmdb.bin").value_or("");
         ASSERT_FALSE(demoCmdb_.empty());
     }
 
-    RunResult Isp(const std::string& option) const {
-        RunResult result = program_.Run({option});
-        EXPECT_EQ(result.exitStatus, 0) << result.errors;
-        return result;
-    }
-    std::string Screen(const std::string& option) const {
-        return WithoutProgress(Isp(option).output);
-    }
-    std::string Log() const { return program_.ReadLog().value_or(""); }
-    std::string StatePath() const { return (program_.Folder() / "virtual-chip.state").string(); }
-
-    std::string Flash() const {
-        const std::string out = (program_.Folder() / "flash.bin").string();
-        EXPECT_EQ(tool_.Run({"dump-flash", StatePath(), out}).exitStatus, 0);
-        return program_.ReadFile("flash.bin").value_or("");
-    }
-    std::string ChipInfo() const { return tool_.Run({"info", StatePath()}).output; }
-
-    // Lines added to the [Simulator] section.
-    void Simulate(const std::string& lines) const {
-        std::string ini = program_.ReadFile("Config.ini").value_or("");
-        const std::string section = "[Simulator]\r\n";
-        ASSERT_NE(ini.find(section), std::string::npos);
-        ini.insert(ini.find(section) + section.size(), lines);
-        program_.WriteFile("Config.ini", ini);
-    }
+    RunResult Isp(const std::string& option) const { return Run(option); }
     void RestoreConfig() const { program_.WriteFile("Config.ini", config_); }
     void KeepConfig() { config_ = program_.ReadFile("Config.ini").value_or(""); }
 
@@ -80,8 +41,6 @@ protected:
         return before;
     }
 
-    ProgramRunner program_{"ZorvanISP"};
-    ProgramRunner tool_{"zorvan-sim"};
     std::string demoCmdb_;
     std::string config_;
 };

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/console/ProgramRunner.h"
+#include "tests/console/DemoFolderTest.h"
 
 namespace zorvan::testing {
 namespace {
@@ -30,19 +30,6 @@ struct Region {
 };
 const std::vector<Region> kCodeRegions = {{0x0, 0x24000}, {0x24000, 0x3C000}, {0x7FC00, 0x400}};
 
-// The console with every progress rewrite (four backspaces and four columns) taken out.
-std::string WithoutProgress(const std::string& output) {
-    std::string out;
-    for (size_t i = 0; i < output.size(); ++i) {
-        if (output.compare(i, 4, "\b\b\b\b") == 0 && i + 8 <= output.size()) {
-            i += 7;
-            continue;
-        }
-        out += output[i];
-    }
-    return out;
-}
-
 // The percentages the progress rewrites show, in order.
 std::vector<int> Percentages(const std::string& output) {
     std::vector<int> shown;
@@ -59,45 +46,16 @@ std::string Slice(const std::string& bytes, const Region& r) {
     return bytes.substr(r.offset, r.length);
 }
 
-class RunEndToEnd : public ::testing::Test {
+class RunEndToEnd : public DemoFolderTest {
 protected:
     void SetUp() override {
-        const RunResult made = tool_.Run({"assets", program_.Folder().string()});
-        ASSERT_EQ(made.exitStatus, 0) << made.errors;
+        DemoFolderTest::SetUp();
         image_ = program_.ReadFile("firmware.bin").value_or("");
         ASSERT_EQ(image_.size(), kFlashSize);
         cmdb_ = program_.ReadFile("cmdb.bin").value_or("");
         ASSERT_FALSE(cmdb_.empty());
     }
 
-    RunResult Run(const std::string& option = "-Run") const {
-        RunResult result = program_.Run({option});
-        EXPECT_EQ(result.exitStatus, 0) << result.errors;
-        return result;
-    }
-    std::string Screen(const std::string& option = "-Run") const {
-        return WithoutProgress(Run(option).output);
-    }
-    std::string Log() const { return program_.ReadLog().value_or(""); }
-    std::string StatePath() const { return (program_.Folder() / "virtual-chip.state").string(); }
-    std::string Flash() const {
-        const std::string out = (program_.Folder() / "flash.bin").string();
-        EXPECT_EQ(tool_.Run({"dump-flash", StatePath(), out}).exitStatus, 0);
-        return program_.ReadFile("flash.bin").value_or("");
-    }
-    std::string ChipInfo() const { return tool_.Run({"info", StatePath()}).output; }
-
-    // Lines added at the start of a section of Config.ini.
-    void AddTo(const std::string& section, const std::string& lines) const {
-        std::string ini = program_.ReadFile("Config.ini").value_or("");
-        const std::string header = "[" + section + "]\r\n";
-        const size_t at = ini.find(header);
-        ASSERT_NE(at, std::string::npos);
-        ini.insert(at + header.size(), lines);
-        program_.WriteConfig(ini);
-    }
-    void Configure(const std::string& lines) const { AddTo("Firmware Update", lines); }
-    void Simulate(const std::string& lines) const { AddTo("Simulator", lines); }
     void RemoveKey(const std::string& key) const {
         std::string ini = program_.ReadFile("Config.ini").value_or("");
         const size_t at = ini.find("\n" + key + "=");
@@ -117,8 +75,6 @@ protected:
 
     void WriteImage(const std::string& bytes) const { program_.WriteFile("firmware.bin", bytes); }
 
-    ProgramRunner program_{"ZorvanISP"};
-    ProgramRunner tool_{"zorvan-sim"};
     std::string image_;
     std::string cmdb_;
 };
