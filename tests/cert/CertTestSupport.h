@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "core/control/Crc16.h"
 #include "core/platform/Files.h"
 #include "core/platform/Text.h"
+#include "tests/cert/dal/DalTestSupport.h"
 
 namespace zorvan::cert::test {
 
@@ -45,23 +45,10 @@ inline Otp MakeOtp(uint32_t serial, const char* model = "1100") {
 
 // The certificate record of a chip: "Kq", its OTP block, then bytes that differ per seed.
 inline Bytes MakeRecord(const Otp& otp, uint8_t seed = 1) {
-    Bytes record(422);
-    for (size_t i = 0; i < record.size(); ++i) {
-        record[i] = static_cast<uint8_t>(seed * 13 + i * 5);
-    }
-    record[0] = 'K';
-    record[1] = 'q';
-    std::memcpy(record.data() + 2, otp.data(), otp.size());
-    return record;
+    return dal::test::MakeRecord(otp, seed);
 }
 
-inline Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
+using dal::test::Concat;
 
 inline std::wstring Wide(const fs::path& path) {
     return FromUtf8(path.string());
