@@ -101,6 +101,28 @@ public:
     bool IspSendRequest(std::span<const uint8_t> request, uint32_t address);
     bool IspClearStatus();
 
+    // --- secure ISP: the chip's security firmware (ESM) and the signed ISP driver ---
+    // Each sends its packet and waits for the chip's answer; false when either fails.
+    bool ClearEsmHandle();
+    bool StartSecureIsp();
+    // True when the status reply was read, echoes the status query and has bit 0x40 set;
+    // esmStatus receives the status word (0 when no valid reply came).
+    bool CheckEsmStatus(uint32_t& esmStatus);
+    // Restarts the secure process of an ESM that already runs.
+    bool BootStartSecProc();
+    // Writes the payload of esmImage to the chip from 0x320000 on; esmLength becomes the
+    // payload length its header announces.
+    bool DownloadEsm();
+    // Starts the downloaded ESM with esmLength.
+    bool StartSecProc();
+    // Its reply is waited for; the procedures do not use the result.
+    bool SecureCommand76();
+    // Hands the 256 signature bytes after the downloaded driver to the chip; driverPayload
+    // then points at them.
+    bool SendDriverSignature();
+    // The chip verifies the driver at ramWriteAddress against its signature and starts it.
+    bool StartSignedDriver();
+
     // --- SPI flash through the ISP driver ---
     // On failure text receives "Reading flash ID timed out!\r\n".
     bool ReadFlashId(uint16_t& flashId, std::wstring& text);
