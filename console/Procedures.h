@@ -1,7 +1,8 @@
 #pragma once
 // The console procedures, one per command. Each prints and logs its own steps and, on
-// failure, shows the FAILED banner with its message and logs that message. They return
-// true when the operation completed; the exit status does not depend on it.
+// failure, shows the FAILED banner with its message and logs that message (the secure run
+// prints its message in the normal colour, without the banner). They return true when the
+// operation completed; the exit status depends on it only under ExitStatus=1.
 #include "console/ConsoleSession.h"
 
 namespace zorvan::console {

@@ -18,6 +18,10 @@ namespace zorvan::gui {
 
 enum StatusColour { STATUS_NORMAL, STATUS_FAILED, STATUS_PASSED };
 
+// How far the secure update's preparation got: on to the chip, stopped quietly (a key-file
+// failure or No to the question), or failed.
+enum class SecureStage { kGo, kStopped, kFailed };
+
 inline constexpr ColorRef kFailedBackground = 0xB4A0F0;
 inline constexpr ColorRef kPassedBackground = 0x78F0A0;
 inline constexpr uint32_t PORT_SWITCH_ADDRESS = 0x60;
@@ -104,8 +108,14 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
     bool CompareFlashVersion();
     bool WriteFirmwareRegions(uint32_t& stepCode);
     std::wstring UpdateQuestion(bool certificateReady) const;
-    // The second button: secure ISP, or the certificate write; WriteCertificate.cpp.
+    // The second button: the secure update (SecureIsp.cpp), or the certificate write
+    // (WriteCertificate.cpp).
     void OnSecureIsp();
+    SecureStage PrepareSecureUpdate(std::wstring& result, bool& certificateReady);
+    bool StartSecureDriver(std::wstring& result);
+    bool StartSecureProcess(std::wstring& result);
+    bool SecureFlashWork(bool certificateReady, std::wstring& result, uint32_t& version);
+    uint16_t SecureEraseSelector();
     void RunWriteCertificate();
     // VerifyCertificate.cpp, and button 1035: VerifyCmdb.cpp or FlashErase.cpp.
     void OnVerifyCertificate();
@@ -123,7 +133,35 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
     // and the flash ID, result receiving a failure's text.
     bool EnterIspModeQuickly();
     bool LoadAndRunIspDriver(std::wstring& result);
+    // "Loading ISP driver... " with the progress bar shown: plain or secure download.
+    bool DownloadDriverStep(bool secure, std::wstring& result);
+    // Waits ispDriverRunDelay for the started driver, then takes its mailbox.
+    void AwaitDriverMailbox();
+    // "Get Flash ID ...... " and the "SPI Flash ID: " line.
+    bool ReadFlashIdStep(std::wstring& result);
+    // One area written from data with its progress counted against length: the text shown
+    // while writing (then the progress bar, if it is shown), the failure text (with the step
+    // code) and the line logged.
+    struct AreaWrite {
+        const wchar_t* writing;
+        bool showsProgress;
+        const wchar_t* failed;
+        const wchar_t* done;
+    };
+    bool WriteAreaStep(const uint8_t* data, int32_t length, uint8_t programCode,
+                       uint32_t flashOffset, const AreaWrite& area, std::wstring& result);
+    // "Flash writing "Device Certificate"... " at the certificate area, with programCode.
+    bool WriteCertificateStep(uint8_t programCode, std::wstring& result);
+    // Verifies the certificate just written through the ISP driver; the line to show.
+    std::wstring VerifyWrittenCertificate(bool& verified);
+    // "Flash writing CMDB... " with the progress bar shown: the CMDB file's record.
+    bool WriteCmdbStep(std::wstring& result);
+    // Whether the loaded firmware image holds the four signature bytes at offset.
+    bool ImageHolds(uint32_t offset, const char (&signature)[5]) const;
     bool FlashHoldsCertificate();
+    // The update erases the whole flash: the chip's certificate area is not in use, a
+    // certificate from the key files is to be written, or (debug mode) the image carries one.
+    bool FullEraseNeeded();
 
     // data exchange of the two check boxes
     void FlagsToCheckBoxes();

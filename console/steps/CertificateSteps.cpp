@@ -10,15 +10,24 @@
 namespace zorvan::console {
 namespace {
 
-constexpr uint8_t kPlainProgramCode = 0x10;
 constexpr uint8_t kVerifyBlank = 0xF0;
 constexpr uint8_t kVerifyDiffers = 0;
 
-}  // namespace
+// How one kind of update names and programs the certificate; the texts take the line's
+// label ("Flash writing ...").
+struct CertificateWrite {
+    uint8_t programCode;
+    const wchar_t* label;
+};
 
-bool WriteCertificateStep(ConsoleSession& session, std::wstring& message) {
+constexpr CertificateWrite kPlainWrite = {PROGRAM_CODE_NORMAL,
+                                          L"Flash writing \"Device Certificate\""};
+constexpr CertificateWrite kSecureWrite = {PROGRAM_CODE_78, L"Flash writing Device Certificate"};
+
+bool WriteCertificate(ConsoleSession& session, const CertificateWrite& how, std::wstring& message) {
     ZorvanControl& control = session.control;
-    platform::Print(L"Flash writing \"Device Certificate\"......   0%");
+    const std::wstring label = how.label;
+    platform::Print(label + L"......   0%");
     uint32_t stepCode = 0;
     int32_t progress = 0;
     // Only a whole fetched record is ever written.
@@ -27,16 +36,35 @@ bool WriteCertificateStep(ConsoleSession& session, std::wstring& message) {
         control.certificate.size() >= static_cast<size_t>(control.certificateLength);
     if (!haveCertificate ||
         !control.ProgramFlash(control.certificate.data(), control.certificateLength,
-                              kPlainProgramCode, cert::CERTIFICATE_OFFSET, &progress,
+                              how.programCode, cert::CERTIFICATE_OFFSET, &progress,
                               control.certificateLength, &stepCode)) {
         platform::Print(L" [failed!]\r\n");
-        message =
-            Format(L"Flash writing \"Device Certificate\" failed! (step: 0x%x)\r\n", stepCode);
+        message = label + Format(L" failed! (step: 0x%x)\r\n", stepCode);
         return false;
     }
     platform::Print(L" [done!]\r\n");
-    AppendLog(L"Flash writing \"Device Certificate\"...... Done\r\n");
+    AppendLog(label + L"...... Done\r\n");
     return true;
+}
+
+}  // namespace
+
+bool LookUpCertificateStep(ConsoleSession& session, std::wstring& message) {
+    if (!session.control.GetDeviceCertificate(message)) {
+        session.config.programDeviceCertificate = false;
+        session.config.runResetOne = false;
+        return false;
+    }
+    PrintAndLog(L"Got match serial number!\r\n");
+    return true;
+}
+
+bool WriteCertificateStep(ConsoleSession& session, std::wstring& message) {
+    return WriteCertificate(session, kPlainWrite, message);
+}
+
+bool WriteSecureCertificateStep(ConsoleSession& session, std::wstring& message) {
+    return WriteCertificate(session, kSecureWrite, message);
 }
 
 bool VerifyCertificateStep(ConsoleSession& session, std::wstring& message) {

@@ -1,5 +1,6 @@
 #include "console/steps/IspSteps.h"
 
+#include "console/ConsoleText.h"
 #include "core/config/Log.h"
 #include "core/control/Cmdb.h"
 #include "core/control/ZorvanControl.h"
@@ -28,6 +29,28 @@ bool VerifyCmdbStep(ConsoleSession& session, std::wstring& message) {
     const bool verified = session.control.VerifyCmdb(false);
     message = verified ? L"CMDB... Verified successfully!\r\n" : L"CMDB... Verify failed!\r\n";
     return verified;
+}
+
+bool WriteAndVerifyCmdbStep(ConsoleSession& session, std::wstring& message) {
+    if (!WriteCmdbStep(session, message) || !VerifyCmdbStep(session, message)) {
+        return false;
+    }
+    PrintSuccess(message);
+    AppendLog(message);
+    return true;
+}
+
+void LoadCmdbFileStep(ConsoleSession& session, uint16_t attribute) {
+    std::wstring ignored;
+    if (session.control.LoadCmdbFile(ignored)) {
+        return;
+    }
+    const std::wstring warning = L"Loading CMDB file failed!\r\n";
+    platform::SetTextAttribute(attribute);
+    platform::Print(warning);
+    platform::SetTextAttribute(platform::kAttrNormal);
+    AppendLog(warning);
+    session.config.programCmdb = false;
 }
 
 }  // namespace zorvan::console

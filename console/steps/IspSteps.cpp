@@ -11,16 +11,23 @@
 
 namespace zorvan::console {
 
-bool LoadAndRunIspDriver(ConsoleSession& session, std::wstring& message) {
-    ZorvanControl& control = session.control;
+bool DownloadIspDriverStep(ConsoleSession& session, bool secure, std::wstring& message) {
     platform::Print(L"Loading ISP driver......   0%");
-    if (!control.DownloadIspDriver(false)) {
+    if (!session.control.DownloadIspDriver(secure)) {
         platform::Print(L" [failed!]\r\n");
         message = L"Load ISP driver failed!\r\n";
         return false;
     }
     platform::Print(L" [done!]\r\n");
     AppendLog(L"Loading ISP driver...... Done\r\n");
+    return true;
+}
+
+bool LoadAndRunIspDriver(ConsoleSession& session, std::wstring& message) {
+    ZorvanControl& control = session.control;
+    if (!DownloadIspDriverStep(session, false, message)) {
+        return false;
+    }
     if (!control.RunIspDriver()) {
         message = L"Run ISP driver failed!\r\n";
         return false;

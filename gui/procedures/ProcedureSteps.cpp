@@ -1,7 +1,9 @@
 // Steps the dialog's procedures share: the common start of a command, the progress bar,
-// the result shown at the end, and the ISP driver start of the single-purpose commands.
+// the result shown at the end, the ISP driver's download and start, the flash ID, and the
+// certificate and CMDB writes.
 #include <algorithm>
 
+#include "core/cert/CertificateArea.h"
 #include "core/config/Log.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Text.h"
@@ -10,12 +12,6 @@
 #include "gui/procedures/ProcedureTexts.h"
 
 namespace zorvan::gui {
-namespace {
-
-constexpr uint32_t kCertificateOffset = 0x60000;
-constexpr uint8_t kCertificateSignature[4] = {'K', 'q', '1', '1'};
-
-}  // namespace
 
 void ZorvanQuillonDlg::BeginCommand(ControlId button) {
     if (config_.notDeleteLogFile) {
@@ -47,22 +43,25 @@ bool ZorvanQuillonDlg::EnterIspModeQuickly() {
     return control_.EnterIspMode(0, IspEntryPauses::kSecureDialog);
 }
 
-bool ZorvanQuillonDlg::LoadAndRunIspDriver(std::wstring& result) {
+bool ZorvanQuillonDlg::DownloadDriverStep(bool secure, std::wstring& result) {
     AppendStatus(texts::kLoadingDriver);
     ShowProgress(true);
-    if (!control_.DownloadIspDriver(false)) {
+    if (!control_.DownloadIspDriver(secure)) {
         AppendStatus(texts::kFailed);
         result = texts::kLoadDriverFailed;
         return false;
     }
     AppendStatus(texts::kDone);
     AppendLog(texts::kLoadingDriverDone);
-    if (!control_.RunIspDriver()) {
-        result = texts::kRunDriverFailed;
-        return false;
-    }
+    return true;
+}
+
+void ZorvanQuillonDlg::AwaitDriverMailbox() {
     platform::SleepMs(static_cast<uint32_t>(std::max(config_.ispDriverRunDelay, 0)));
     control_.ReadMailbox();
+}
+
+bool ZorvanQuillonDlg::ReadFlashIdStep(std::wstring& result) {
     AppendStatus(texts::kGetFlashId);
     uint16_t flashId = 0;
     std::wstring message;
@@ -75,11 +74,80 @@ bool ZorvanQuillonDlg::LoadAndRunIspDriver(std::wstring& result) {
     return true;
 }
 
+bool ZorvanQuillonDlg::LoadAndRunIspDriver(std::wstring& result) {
+    if (!DownloadDriverStep(false, result)) {
+        return false;
+    }
+    if (!control_.RunIspDriver()) {
+        result = texts::kRunDriverFailed;
+        return false;
+    }
+    AwaitDriverMailbox();
+    return ReadFlashIdStep(result);
+}
+
+bool ZorvanQuillonDlg::WriteAreaStep(const uint8_t* data, int32_t length, uint8_t programCode,
+                                     uint32_t flashOffset, const AreaWrite& area,
+                                     std::wstring& result) {
+    AppendStatus(area.writing);
+    if (area.showsProgress) {
+        ShowProgress(true);
+    }
+    int32_t counter = 0;
+    uint32_t stepCode = 0;
+    if (!control_.ProgramFlash(data, length, programCode, flashOffset, &counter, length,
+                               &stepCode)) {
+        AppendStatus(texts::kFailed);
+        result = Format(area.failed, stepCode);
+        return false;
+    }
+    AppendStatus(texts::kDone);
+    AppendLog(area.done);
+    return true;
+}
+
+bool ZorvanQuillonDlg::WriteCertificateStep(uint8_t programCode, std::wstring& result) {
+    static constexpr AreaWrite kCertificate = {
+        L"Flash writing \"Device Certificate\"... ", false,
+        L"Flash writing \"Device Certificate\" failed! (step: 0x%x)\r\n",
+        L"Flash writing \"Device Certificate\"... Done\r\n"};
+    return WriteAreaStep(control_.certificate.data(), control_.certificateLength, programCode,
+                         cert::CERTIFICATE_OFFSET, kCertificate, result);
+}
+
+std::wstring ZorvanQuillonDlg::VerifyWrittenCertificate(bool& verified) {
+    const uint8_t verdict = control_.VerifyCertificate(false);
+    verified = verdict != 0 && verdict != 240;
+    if (verdict == 0) {
+        return texts::kCertificateVerifyFailed;
+    }
+    return verdict == 240 ? texts::kCertificateAreaBlank : texts::kCertificateVerified;
+}
+
+bool ZorvanQuillonDlg::WriteCmdbStep(std::wstring& result) {
+    static constexpr AreaWrite kCmdb = {L"Flash writing CMDB... ", true,
+                                        L"Flash writing CMDB failed! (step: 0x%x)\r\n",
+                                        L"Flash writing CMDB... Done\r\n"};
+    return WriteAreaStep(control_.cmdbImage.data(), control_.cmdbLength, PROGRAM_CODE_NORMAL,
+                         kCmdbFlashOffset, kCmdb, result);
+}
+
+bool ZorvanQuillonDlg::ImageHolds(uint32_t offset, const char (&signature)[5]) const {
+    const std::vector<uint8_t>& image = control_.firmwareImage;
+    return image.size() >= size_t{offset} + 4 &&
+           std::equal(image.begin() + offset, image.begin() + offset + 4, signature);
+}
+
 // A failed read counts as a flash without the certificate.
 bool ZorvanQuillonDlg::FlashHoldsCertificate() {
     uint8_t head[4] = {};
-    return control_.ReadFlash(kCertificateOffset, head, 4) &&
-           std::equal(head, head + 4, kCertificateSignature);
+    return control_.ReadFlash(cert::CERTIFICATE_OFFSET, head, 4) &&
+           std::equal(head, head + 4, cert::CERTIFICATE_SIGNATURE);
+}
+
+bool ZorvanQuillonDlg::FullEraseNeeded() {
+    return !FlashHoldsCertificate() || config_.programDeviceCertificate ||
+           (config_.debugMode && ImageHolds(cert::CERTIFICATE_OFFSET, cert::CERTIFICATE_SIGNATURE));
 }
 
 }  // namespace zorvan::gui

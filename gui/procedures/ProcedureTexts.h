@@ -24,9 +24,7 @@ inline constexpr wchar_t kCertificateVerified[] = L"Device Certificate... Verifi
 inline constexpr wchar_t kCertificateVerifyFailed[] = L"Device Certificate... Verify failed!\r\n";
 inline constexpr wchar_t kCertificateAreaBlank[] =
     L"Device Certificate... Verify failed! (No certificate data in SPI flash)\r\n";
-inline constexpr wchar_t kWritingCmdb[] = L"Flash writing CMDB... ";
-inline constexpr wchar_t kWritingCmdbDone[] = L"Flash writing CMDB... Done\r\n";
-inline constexpr wchar_t kWritingCmdbFailed[] = L"Flash writing CMDB failed! (step: 0x%x)\r\n";
 inline constexpr wchar_t kCmdbVerified[] = L"CMDB... Verified successfully!\r\n";
+inline constexpr wchar_t kCmdbVerifyFailed[] = L"CMDB... Verify failed!\r\n";
 
 }  // namespace zorvan::gui::texts

@@ -1,10 +1,8 @@
 // The firmware update of the host device ("Start", or "Update" in the one-step layout):
 // the firmware regions, then as configured the Device Certificate and the CMDB.
-#include <algorithm>
-
+#include "core/cert/CertificateArea.h"
 #include "core/config/Log.h"
 #include "core/control/VersionText.h"
-#include "core/platform/Clock.h"
 #include "core/platform/Text.h"
 #include "gui/Resource.h"
 #include "gui/ZorvanQuillonDlg.h"
@@ -25,14 +23,8 @@ constexpr Region kTailRegion{0x7FC00, 0x400};
 // The progress total of the regions after the first: with and without the image's CMDB.
 constexpr int32_t kRegionsTotal = 0x60400;
 constexpr int32_t kRegionsTotalWithCmdb = 0x60480;
-constexpr uint32_t kCertificateOffset = 0x60000;
-constexpr uint32_t kCmdbOffset = 0x7E000;
-
-// Whether the loaded image holds the four signature bytes at offset.
-bool ImageHolds(const std::vector<uint8_t>& image, uint32_t offset, const char (&signature)[5]) {
-    return image.size() >= offset + 4 && std::equal(image.begin() + offset,
-                                                    image.begin() + offset + 4, signature);
-}
+constexpr uint32_t kCertificateOffset = cert::CERTIFICATE_OFFSET;
+constexpr uint32_t kCmdbOffset = kCmdbFlashOffset;
 
 }  // namespace
 
@@ -194,47 +186,25 @@ bool ZorvanQuillonDlg::UpdateDevice(std::wstring& result) {
         }
     }
     if (config_.programDeviceCertificate && certificateReady) {
-        AppendStatus(L"Flash writing Device Certificate... ");
-        int32_t counter = 0;
-        uint32_t stepCode = 0;
-        if (!control_.ProgramFlash(control_.certificate.data(), control_.certificateLength,
-                                   PROGRAM_CODE_NORMAL, kCertificateOffset, &counter,
-                                   control_.certificateLength, &stepCode)) {
-            AppendStatus(texts::kFailed);
-            result = Format(L"Flash writing Device Certificate failed! (step: 0x%x)\r\n",
-                            stepCode);
+        static constexpr AreaWrite kCertificate = {
+            L"Flash writing Device Certificate... ", false,
+            L"Flash writing Device Certificate failed! (step: 0x%x)\r\n",
+            L"Flash writing Device Certificate... Done\r\n"};
+        if (!WriteAreaStep(control_.certificate.data(), control_.certificateLength,
+                           PROGRAM_CODE_NORMAL, kCertificateOffset, kCertificate, result)) {
             return failAfterIsp();
         }
-        AppendStatus(texts::kDone);
-        AppendLog(L"Flash writing Device Certificate... Done\r\n");
-        const uint8_t verdict = control_.VerifyCertificate(false);
-        std::wstring line = texts::kCertificateVerified;
-        if (verdict == 0 || verdict == 240) {
-            line = verdict == 0 ? texts::kCertificateVerifyFailed : texts::kCertificateAreaBlank;
-            r = false;
-        }
-        AppendStatusAndLog(line);
+        bool verified = false;
+        AppendStatusAndLog(VerifyWrittenCertificate(verified));
+        r = r && verified;
     }
     if (cmdbPending_) {
-        AppendStatus(texts::kWritingCmdb);
-        ShowProgress(true);
-        int32_t counter = 0;
-        uint32_t stepCode = 0;
-        if (!control_.ProgramFlash(control_.cmdbImage.data(), control_.cmdbLength,
-                                   PROGRAM_CODE_NORMAL, kCmdbOffset, &counter, control_.cmdbLength,
-                                   &stepCode)) {
-            AppendStatus(texts::kFailed);
-            result = Format(texts::kWritingCmdbFailed, stepCode);
+        if (!WriteCmdbStep(result)) {
             r = false;
         } else {
-            AppendStatus(texts::kDone);
-            AppendLog(texts::kWritingCmdbDone);
-            std::wstring line = texts::kCmdbVerified;
-            if (!control_.VerifyCmdb(false)) {
-                line = L"CMDB... Verify failed!\r\n";
-                r = false;
-            }
-            AppendStatusAndLog(line);
+            const bool verified = control_.VerifyCmdb(false);
+            AppendStatusAndLog(verified ? texts::kCmdbVerified : texts::kCmdbVerifyFailed);
+            r = r && verified;
         }
     }
     // Exit E.
@@ -255,8 +225,7 @@ bool ZorvanQuillonDlg::UpdateDevice(std::wstring& result) {
 // Regions 1, 2, (3) and 4 with one progress counter; region 1 counts against the image's
 // length, the later ones against the whole written size.
 bool ZorvanQuillonDlg::WriteFirmwareRegions(uint32_t& stepCode) {
-    const bool imageCmdb =
-        !config_.programCmdb && ImageHolds(control_.firmwareImage, kCmdbOffset, "CMDB");
+    const bool imageCmdb = !config_.programCmdb && ImageHolds(kCmdbOffset, "CMDB");
     const int32_t total = imageCmdb ? kRegionsTotalWithCmdb : kRegionsTotal;
     const uint8_t* image = control_.firmwareImage.data();
     int32_t counter = 0;
@@ -289,8 +258,7 @@ bool ZorvanQuillonDlg::RunIspCore(int32_t& step) {
         AppendStatusAndLog(L"Running ISP driver failed!\r\n");
         return false;
     }
-    platform::SleepMs(static_cast<uint32_t>(std::max(config_.ispDriverRunDelay, 0)));
-    control_.ReadMailbox();
+    AwaitDriverMailbox();
     step = 4;
     AppendStatus(texts::kGetFlashId);
     uint16_t flashId = 0;
@@ -318,16 +286,11 @@ bool ZorvanQuillonDlg::RunIspCore(int32_t& step) {
 
 uint16_t ZorvanQuillonDlg::ChooseEraseSelector() {
     if (hostReady_ != 0) {
-        const bool flashCertificate = FlashHoldsCertificate();
-        const bool imageCertificate =
-            ImageHolds(control_.firmwareImage, kCertificateOffset, "Kq11");
-        if (!flashCertificate || config_.programDeviceCertificate ||
-            (config_.debugMode && imageCertificate)) {
+        if (FullEraseNeeded()) {
             return ERASE_FULL;
         }
-        const bool imageCmdb = ImageHolds(control_.firmwareImage, kCmdbOffset, "CMDB");
-        return (imageCmdb || cmdbPending_) ? ERASE_KEEP_CERTIFICATE
-                                           : ERASE_KEEP_CERTIFICATE_NO_CMDB;
+        return (ImageHolds(kCmdbOffset, "CMDB") || cmdbPending_) ? ERASE_KEEP_CERTIFICATE
+                                                                 : ERASE_KEEP_CERTIFICATE_NO_CMDB;
     }
     if (cmdbPending_) {
         return ERASE_CMDB;

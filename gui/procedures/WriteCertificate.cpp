@@ -1,26 +1,11 @@
-// The second button: "Secure ISP", or "Write Certificate", which writes the chip's Device
-// Certificate from the key files without touching its firmware.
+// The second button as "Write Certificate": writes the chip's Device Certificate from the
+// key files without touching its firmware.
 #include "core/config/Log.h"
-#include "core/platform/Text.h"
 #include "gui/Resource.h"
 #include "gui/ZorvanQuillonDlg.h"
 #include "gui/procedures/ProcedureTexts.h"
 
 namespace zorvan::gui {
-namespace {
-
-constexpr uint32_t kCertificateOffset = 0x60000;
-
-}  // namespace
-
-void ZorvanQuillonDlg::OnSecureIsp() {
-    cmdbPending_ = false;
-    if (writeCertificateMode_ != 0) {
-        RunWriteCertificate();
-    }
-    // The secure update itself needs the core's secure operations, which it does not offer
-    // yet: the button does nothing else for now.
-}
 
 void ZorvanQuillonDlg::RunWriteCertificate() {
     BeginCommand(IDC_SECURE_ISP);
@@ -46,19 +31,9 @@ void ZorvanQuillonDlg::RunWriteCertificate() {
         }
         AppendStatus(L" done!\r\n");
         AppendLog(L"Erasing Dev Certificate block...... Done\r\n");
-        AppendStatus(L"Flash writing \"Device Certificate\"... ");
-        int32_t counter = 0;
-        uint32_t stepCode = 0;
-        if (!control_.ProgramFlash(control_.certificate.data(), control_.certificateLength,
-                                   PROGRAM_CODE_NORMAL, kCertificateOffset, &counter,
-                                   control_.certificateLength, &stepCode)) {
-            AppendStatus(texts::kFailed);
-            result = Format(L"Flash writing \"Device Certificate\" failed! (step: 0x%x)\r\n",
-                            stepCode);
+        if (!WriteCertificateStep(PROGRAM_CODE_NORMAL, result)) {
             return false;
         }
-        AppendStatus(texts::kDone);
-        AppendLog(L"Flash writing \"Device Certificate\"... Done\r\n");
         const uint8_t verdict = control_.VerifyCertificate(false);
         if (verdict == 0) {
             result = texts::kCertificateVerifyFailed;

@@ -301,8 +301,16 @@ bool WxDialog::IsShown(ControlId id) const {
     return w != nullptr && w->IsShown();
 }
 void WxDialog::Enable(ControlId id, bool enabled) {
-    if (wxWindow* w = Find(id))
-        w->Enable(enabled);
+    wxWindow* w = Find(id);
+    if (w == nullptr)
+        return;
+    // A procedure disables its own button, which has the focus after a click. GTK leaves
+    // the dialog without a focus then, and Enter and Escape would reach it no more (the
+    // Windows dialog manager takes them whatever has the focus): the dialog takes it.
+    const bool hadFocus = !enabled && wxWindow::FindFocus() == w;
+    w->Enable(enabled);
+    if (hadFocus)
+        SetFocus();
 }
 bool WxDialog::IsEnabled(ControlId id) const {
     wxWindow* w = Find(id);
@@ -437,7 +445,11 @@ void WxDialog::MessageBox(const std::wstring& text, const std::wstring& caption,
 }
 
 bool WxDialog::AskYesNo(const std::wstring& text, const std::wstring& caption) {
-    return wxMessageBox(ForDisplay(text), caption, wxYES_NO | wxICON_QUESTION, this) == wxYES;
+    openQuestion_ = text;
+    const bool yes =
+        wxMessageBox(ForDisplay(text), caption, wxYES_NO | wxICON_QUESTION, this) == wxYES;
+    openQuestion_.clear();
+    return yes;
 }
 
 std::optional<std::wstring> WxDialog::OpenFile(const OpenFileRequest& request) {
@@ -501,13 +513,18 @@ std::wstring WxDialog::DescribeShownControls() const {
             << (w->IsThisEnabled() ? L"enabled" : L"disabled") << L' ' << text << L'\n';
     }
     out << L"progress " << progressHighest_ << L' ' << progressChanges_ << L'\n';
-    if (!openMessage_.empty()) {
-        std::wstring message = openMessage_;
-        for (wchar_t& c : message) {
+    const wxPoint origin = ClientToScreen(wxPoint(0, 0));
+    out << L"origin " << origin.x << L' ' << origin.y << L'\n';
+    for (const auto& [kind, text] : {std::pair{L"message ", &openMessage_},
+                                     std::pair{L"question ", &openQuestion_}}) {
+        if (text->empty())
+            continue;
+        std::wstring line = *text;
+        for (wchar_t& c : line) {
             if (c == L'\r' || c == L'\n')
                 c = L' ';
         }
-        out << L"message " << message << L'\n';
+        out << kind << line << L'\n';
     }
     return out.str();
 }

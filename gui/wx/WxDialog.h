@@ -22,8 +22,9 @@ class WxDialog final : public wxDialog, public DialogHost {
     int Run(DialogEvents& events);
 
     // One line per shown control: "id x y w h enabled|disabled text", then "progress" with the
-    // highest position and the number of position changes so far, and "message" with the text
-    // of a message box that is open (for diagnostics).
+    // highest position and the number of position changes so far, "origin" with the screen
+    // position of the client area's top left corner, and "message" or "question" with the
+    // text of a message or question box that is open (for diagnostics).
     std::wstring DescribeShownControls() const;
 
     // --- DialogHost ---
@@ -81,6 +82,7 @@ class WxDialog final : public wxDialog, public DialogHost {
     int32_t progressHighest_ = 0;
     int32_t progressChanges_ = 0;
     std::wstring openMessage_;
+    std::wstring openQuestion_;
 };
 
 }  // namespace zorvan::gui

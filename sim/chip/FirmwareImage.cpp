@@ -68,6 +68,13 @@ void StampImage(std::vector<uint8_t>& image, ChipFamily target, const ImageId& i
     std::memcpy(image.data() + kImageMagicOffset, kMagic, sizeof kMagic);
     image[kImageTargetOffset] = static_cast<uint8_t>(target);
     std::memset(image.data() + kImageTargetOffset + 1, 0, kImageCrcOffset - kImageTargetOffset - 1);
+    StampImageCrc(image);
+}
+
+void StampImageCrc(std::vector<uint8_t>& image) {
+    if (image.size() != kFlashSize) {
+        return;
+    }
     const uint32_t crc = ImageCrc(image);
     for (uint32_t i = 0; i < 4; ++i) {
         image[kImageCrcOffset + i] = static_cast<uint8_t>(crc >> (8 * i));

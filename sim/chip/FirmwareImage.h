@@ -14,6 +14,16 @@
 //   0x7FFF4  1 byte    target chip family code
 //   0x7FFF5  7 bytes   zero
 //   0x7FFFC  4 bytes   CRC-32, little-endian
+//
+// A signed image (the demo images are) also carries, in its last KiB:
+//   0x7FD00  256 bytes RSA-2048 PKCS#1 v1.5 signature over SHA-256 of the firmware regions
+//                      0x00000-0x5FFFF followed by the last KiB without this field and
+//                      without the CRC (0x7FC00-0x7FCFF, then 0x7FE00-0x7FFFB)
+// The trailer CRC covers the signature field, so an image is built in this order: content,
+// trailer fields, signature, CRC. The boot ROM runs an image by its trailer alone; the
+// signature matters to a signed ISP driver, which writes the last KiB with the secure
+// program code 0x77 only when the image it completes verifies (sim/chip/secure/README.md).
+// Plain ISP does not look at it.
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -27,6 +37,9 @@ inline constexpr uint32_t kCertificateOffset = 0x60000;
 inline constexpr uint32_t kCmdbOffset = 0x7E000;
 inline constexpr uint32_t kCmdbSize = 128;
 inline constexpr uint32_t kLastKibOffset = 0x7FC00;
+inline constexpr uint32_t kLastKibSize = 0x400;
+inline constexpr uint32_t kImageSignatureOffset = 0x7FD00;
+inline constexpr uint32_t kImageSignatureSize = 256;
 inline constexpr uint32_t kImageIdOffset = 0x7FFE0;
 inline constexpr uint32_t kImageVersionOffset = 0x7FFEC;
 inline constexpr uint32_t kImageMagicOffset = 0x7FFF0;
@@ -54,5 +67,8 @@ ImageId ImageIdentification(const std::vector<uint8_t>& flash);
 // its content has been filled in.
 void StampImage(std::vector<uint8_t>& image, ChipFamily target, const ImageId& id,
                 FirmwareVersion version);
+
+// Writes the CRC alone, after a change inside the range it covers (the signature).
+void StampImageCrc(std::vector<uint8_t>& image);
 
 }  // namespace zorvan::sim

@@ -6,8 +6,8 @@
 namespace zorvan::sim {
 
 CommandOutcome VendorCommands::Handle(const VendorCommand& command) {
-    if (hook_ != nullptr) {
-        if (std::optional<CommandOutcome> outcome = hook_->Preempt(command)) {
+    for (VendorHook* hook : hooks_) {
+        if (std::optional<CommandOutcome> outcome = hook->Preempt(command)) {
             return std::move(*outcome);
         }
     }

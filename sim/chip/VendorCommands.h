@@ -8,9 +8,10 @@
 //   0x52 A3..A0 C3..C0   read memory: n 52 and C bytes from A; C from 1 to 122, the range
 //                  mapped and inside one 64 KiB bank
 // A command with other parameters, an unmapped address, or any other code is ignored: no
-// reply, so the host reads null messages until it gives up. A hook (the chip's ISP side)
-// sees every command first and takes those it owns.
+// reply, so the host reads null messages until it gives up. Hooks (the chip's secure and
+// ISP sides) see every command first, in the order they were added, and take those they own.
 #include <cstdint>
+#include <vector>
 
 #include "sim/chip/ChipMemory.h"
 #include "sim/chip/ChipState.h"
@@ -30,8 +31,9 @@ public:
         : state_(state), memory_(memory) {}
 
     CommandOutcome Handle(const VendorCommand& command) override;
-    // The hook (not owned) that sees each command first; null: none.
-    void SetHook(VendorHook* hook) { hook_ = hook; }
+    // A hook (not owned) that sees each command before the firmware, after the hooks added
+    // before it.
+    void AddHook(VendorHook* hook) { hooks_.push_back(hook); }
 
 private:
     CommandOutcome Probe(const VendorCommand& command) const;
@@ -41,7 +43,7 @@ private:
 
     const ChipState& state_;
     const ChipMemory& memory_;
-    VendorHook* hook_ = nullptr;
+    std::vector<VendorHook*> hooks_;
 };
 
 }  // namespace zorvan::sim

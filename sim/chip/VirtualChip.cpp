@@ -10,8 +10,10 @@ VirtualChip::VirtualChip(ChipState state)
       memory_(state_, dpcd_),
       commands_(state_, memory_),
       ddc_(commands_),
-      isp_(state_, dpcd_, [this] { return CountProgrammedBlock(); }) {
-    commands_.SetHook(&isp_);
+      isp_(state_, dpcd_, [this] { return CountProgrammedBlock(); }),
+      secure_(state_, isp_) {
+    commands_.AddHook(&secure_);
+    commands_.AddHook(&isp_);
 }
 
 AuxReply VirtualChip::Transact(const AuxRequest& request) {
@@ -61,6 +63,7 @@ ChipState VirtualChip::StateForNextRun() const {
 
 void VirtualChip::PowerCycle() {
     isp_.PowerCycle();
+    secure_.PowerCycle();
     sim::PowerCycle(state_);
     dpcd_.Reset();
     ddc_.Reset();

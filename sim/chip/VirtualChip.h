@@ -11,6 +11,7 @@
 #include "sim/chip/Dpcd.h"
 #include "sim/chip/VendorCommands.h"
 #include "sim/chip/isp/IspEngine.h"
+#include "sim/chip/secure/SecureEngine.h"
 #include "sim/link/AuxSink.h"
 
 namespace zorvan::sim {
@@ -54,6 +55,8 @@ public:
     Dpcd& DpcdSpace() { return dpcd_; }
     // ISP mode, the downloaded driver and its mailbox.
     const IspEngine& Isp() const { return isp_; }
+    // The security firmware and the signed driver's verification.
+    const SecureEngine& Secure() const { return secure_; }
 
 private:
     ChipState state_;
@@ -62,6 +65,7 @@ private:
     VendorCommands commands_;
     DdcCiPort ddc_;
     IspEngine isp_;
+    SecureEngine secure_;
     bool powered_ = true;
     uint32_t powerLossAfterBlocks_ = 0;
     uint32_t programmedBlocks_ = 0;

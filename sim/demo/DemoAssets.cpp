@@ -7,6 +7,7 @@
 #include "core/platform/Text.h"
 #include "sim/chip/ChipState.h"
 #include "sim/demo/DemoDriver.h"
+#include "sim/demo/DemoEsm.h"
 #include "sim/demo/DemoImages.h"
 #include "sim/demo/DemoKeys.h"
 #include "sim/state/StateFile.h"
@@ -60,12 +61,12 @@ bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& writ
         const wchar_t* name;
         std::vector<uint8_t> bytes;
     };
-    // The files the programs read; more join this list as the virtual chip learns to
-    // answer them: driver.bin (the ISP driver image with its signature), esm.bin (the
-    // security firmware with its length header) and the keys/ folder of certificate depots.
+    // The files the programs read (the keys/ folder follows): the driver and the images
+    // signed with the demo key, so they serve plain and secure ISP alike.
     const Asset files[] = {
         {L"Config.ini", std::vector<uint8_t>(ini.begin(), ini.end())},
         {L"driver.bin", MakeDemoDriverFile()},
+        {L"esm.bin", MakeDemoEsmFile()},
         {L"firmware.bin", firmware},
         {L"firmware_old.bin", firmwareOld},
         {L"cmdb.bin", cmdb},

@@ -1,7 +1,7 @@
 #pragma once
-// The demo folder: a Config.ini that runs the programs on the virtual chip, the firmware
-// images, a Customized Data Block and the chip's state. (The ISP driver, the security
-// firmware and the key files are not made yet; Config.ini already names them.)
+// The demo folder: a Config.ini that runs the programs on the virtual chip, the signed ISP
+// driver, the security firmware (ESM), the signed firmware images, a Customized Data Block,
+// the key files and the chip's state.
 #include <string>
 #include <vector>
 

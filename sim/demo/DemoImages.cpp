@@ -1,8 +1,11 @@
 #include "sim/demo/DemoImages.h"
 
 #include <cstring>
+#include <span>
 
 #include "sim/chip/ChipState.h"
+#include "sim/chip/secure/ImageSignature.h"
+#include "sim/demo/DemoSigning.h"
 
 namespace zorvan::sim {
 namespace {
@@ -12,6 +15,7 @@ constexpr uint32_t kCode1Begin = 0x00000;
 constexpr uint32_t kCode1End = 0x1C000;
 constexpr uint32_t kCode2Begin = 0x24000;
 constexpr uint32_t kCode2End = 0x3E000;
+constexpr uint32_t kTamperedByte = 0x30000;
 
 void FillCode(std::vector<uint8_t>& image, uint32_t begin, uint32_t end, uint32_t& seed) {
     for (uint32_t i = begin; i < end; ++i) {
@@ -59,6 +63,27 @@ std::vector<uint8_t> MakeFirmwareImage(ChipFamily family, FirmwareVersion versio
     ImageId id{};
     std::memcpy(id.data(), ProfileOf(family).appId, id.size());
     StampImage(image, family, id, version);
+    SignFirmwareImage(image);
+    return image;
+}
+
+void SignFirmwareImage(std::vector<uint8_t>& image) {
+    if (image.size() != kFlashSize) {
+        return;
+    }
+    const std::span<const uint8_t> regions(image.data(), kFirmwareEnd);
+    const std::span<const uint8_t> lastKib(image.data() + kLastKibOffset, kLastKibSize);
+    const std::vector<uint8_t> signature = SignWithDemoKey(ImageSignedPieces(regions, lastKib));
+    if (signature.size() == kImageSignatureSize) {
+        std::memcpy(image.data() + kImageSignatureOffset, signature.data(), signature.size());
+    }
+    StampImageCrc(image);
+}
+
+std::vector<uint8_t> MakeTamperedFirmwareImage(ChipFamily family, FirmwareVersion version) {
+    std::vector<uint8_t> image = MakeFirmwareImage(family, version);
+    image[kTamperedByte] ^= 0x10;
+    StampImageCrc(image);
     return image;
 }
 

@@ -217,6 +217,17 @@ TEST_F(ProgramSecureImageTest, TheFirstFailureEndsTheSequenceWithItsMessage) {
     }
 }
 
+TEST_F(ProgramSecureImageTest, ABlankRegionNeedsNoBlockAndIsNoFailure) {
+    // A small firmware leaves its second region erased: no block goes out for it.
+    std::fill(image_.begin() + 0x24000, image_.begin() + 0x60000, 0xFF);
+    driver.blocks.clear();
+    ASSERT_TRUE(Program(true, false));
+    EXPECT_EQ(text_, L"untouched");
+    EXPECT_EQ(Regions(driver.blocks),
+              (std::vector<Block>{{0x10, 0, 0x24000}, {0x77, 0x7FC00, 0x400}}));
+    EXPECT_EQ(progress.lastDone, 0x60400);
+}
+
 TEST_F(ProgramSecureImageTest, AShortImageIsRefusedBeforeAnyWrite) {
     image_.resize(0x7FC00);
     EXPECT_FALSE(Program(true, false));

@@ -24,7 +24,7 @@ inline std::string WithoutProgress(const std::string& output) {
 }
 
 class DemoFolderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const RunResult made = tool_.Run({"assets", program_.Folder().string()});
         ASSERT_EQ(made.exitStatus, 0) << made.errors;
@@ -54,6 +54,14 @@ protected:
         const size_t at = ini.find(header);
         ASSERT_NE(at, std::string::npos);
         ini.insert(at + header.size(), lines);
+        program_.WriteConfig(ini);
+    }
+    // Takes out the line that sets the key.
+    void RemoveKey(const std::string& key) const {
+        std::string ini = program_.ReadFile("Config.ini").value_or("");
+        const size_t at = ini.find("\n" + key + "=");
+        ASSERT_NE(at, std::string::npos);
+        ini.erase(at + 1, ini.find("\r\n", at) + 1 - at);
         program_.WriteConfig(ini);
     }
     void Configure(const std::string& lines) const { AddTo("Firmware Update", lines); }

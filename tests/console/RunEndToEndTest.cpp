@@ -56,14 +56,6 @@ protected:
         ASSERT_FALSE(cmdb_.empty());
     }
 
-    void RemoveKey(const std::string& key) const {
-        std::string ini = program_.ReadFile("Config.ini").value_or("");
-        const size_t at = ini.find("\n" + key + "=");
-        ASSERT_NE(at, std::string::npos);
-        ini.erase(at + 1, ini.find("\r\n", at) + 1 - at);
-        program_.WriteConfig(ini);
-    }
-
     // Puts the chip's own certificate into the flash the way a technician does.
     std::string InstallCertificate() const {
         const std::string screen = Screen("-WriteDevCert");

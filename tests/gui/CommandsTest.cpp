@@ -7,6 +7,7 @@
 #include "sim/demo/DemoImages.h"
 #include "sim/demo/DemoKeys.h"
 #include "tests/gui/DialogFixture.h"
+#include "tests/gui/FlashAreas.h"
 
 namespace zorvan::gui::testing {
 namespace {
@@ -15,8 +16,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-constexpr uint32_t kCertificateOffset = 0x60000;
-constexpr uint32_t kCmdbOffset = 0x7E000;
 const std::string kCertificateSetup =
     "OneStepProgramming=0\r\nDriverFilePath=driver.bin\r\nProgramDeviceCertificate=1\r\n"
     "KeysFilePath=keys\\\r\n";

@@ -172,6 +172,16 @@ class QuillonOnDesktop : public ::testing::Test {
         }
     }
 
+    // The virtual chip as the ended program left it, and the image it was to be given.
+    std::optional<sim::ChipState> ChipAfterwards() const {
+        std::wstring error;
+        std::optional<sim::ChipState> chip =
+            sim::LoadState(FromUtf8((folder_ / "virtual-chip.state").string()), error);
+        EXPECT_TRUE(chip.has_value()) << ToUtf8(error);
+        return chip;
+    }
+    std::vector<uint8_t> Image() const;
+
     fs::path folder_;
 };
 
@@ -193,11 +203,63 @@ bool PressKey(KeySym key) {
     return true;
 }
 
+// A click of the left mouse button at a point of the screen, as a user's.
+bool ClickAt(int x, int y) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    XWarpPointer(display, 0, XDefaultRootWindow(display), 0, 0, 0, 0, x, y);
+    XTestFakeButtonEvent(display, 1, 1, 0);
+    XTestFakeButtonEvent(display, 1, 0, 0);
+    XFlush(display);
+    XCloseDisplay(display);
+    return true;
+}
+
+// The share of the pixels of a screen rectangle that have the colour (0xRRGGBB).
+double ShareOfColour(int x, int y, int w, int h, unsigned long rgb) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr || w <= 0 || h <= 0) {
+        if (display != nullptr)
+            XCloseDisplay(display);
+        return 0;
+    }
+    XImage* image = XGetImage(display, XDefaultRootWindow(display), x, y, static_cast<unsigned>(w),
+                              static_cast<unsigned>(h), ~0UL, ZPixmap);
+    long matching = 0;
+    if (image != nullptr) {
+        for (int row = 0; row < h; ++row) {
+            for (int column = 0; column < w; ++column) {
+                matching += (image->f.get_pixel(image, column, row) & 0xFFFFFFul) == rgb ? 1 : 0;
+            }
+        }
+        image->f.destroy_image(image);
+    }
+    XCloseDisplay(display);
+    return static_cast<double>(matching) / (static_cast<double>(w) * h);
+}
+
+// The screen position of the client area from a window description.
+std::pair<int, int> Origin(const std::string& snapshot) {
+    std::pair<int, int> origin{0, 0};
+    const size_t at = snapshot.find("\norigin ");
+    if (at != std::string::npos) {
+        std::istringstream(snapshot.substr(at + 8)) >> origin.first >> origin.second;
+    }
+    return origin;
+}
+
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::vector<uint8_t> QuillonOnDesktop::Image() const {
+    const std::string image = ReadText(folder_ / "firmware.bin");
+    return {image.begin(), image.end()};
 }
 
 // The program's window description once it holds `part` (bounded wait: a slow machine is
@@ -211,6 +273,39 @@ std::string WaitForSnapshot(const fs::path& snap, const std::string& part) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return {};
+}
+
+// A screenshot of the whole screen, saved beside the other build outputs for people to
+// look at.
+void Capture(const std::string& name) {
+    const fs::path shots = fs::path(ZORVAN_BIN_DIR).parent_path() / "screenshots";
+    fs::create_directories(shots);
+    const fs::path png = shots / ("ZorvanQuillon-" + name + ".png");
+    EXPECT_EQ(std::system(("import -window root '" + png.string() + "' 2>/dev/null").c_str()), 0)
+        << png;
+}
+
+// Waits (bounded) for the program to end after Escape; ends it otherwise.
+void ExpectEnded(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 300 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "Escape did not end the program";
+    }
+}
+
+// The highest position of the progress bar and how often it changed.
+std::pair<int, int> Progress(const std::string& snapshot) {
+    std::pair<int, int> progress{0, 0};
+    const size_t at = snapshot.find("\nprogress ");
+    if (at != std::string::npos) {
+        std::istringstream(snapshot.substr(at + 10)) >> progress.first >> progress.second;
+    }
+    return progress;
 }
 
 // The one-step layout as an operator uses it: Enter presses "Update"; the virtual chip goes
@@ -227,28 +322,15 @@ TEST_F(QuillonOnDesktop, OneStepUpdateByEnter) {
     if (shown && PressKey(XK_Return)) {
         finished = WaitForSnapshot(snap, "message ");
     }
-    const fs::path shots = fs::path(ZORVAN_BIN_DIR).parent_path() / "screenshots";
-    fs::create_directories(shots);
-    const fs::path png = shots / "ZorvanQuillon-one-step-updated.png";
-    EXPECT_EQ(std::system(("import -window root '" + png.string() + "' 2>/dev/null").c_str()), 0);
+    Capture("one-step-updated");
     if (!finished.empty()) {
         PressKey(XK_Return);  // closes the result box
         WaitForSnapshot(snap, "progress ");
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        const fs::path after = shots / "ZorvanQuillon-one-step-finished.png";
-        EXPECT_EQ(std::system(("import -window root '" + after.string() + "' 2>/dev/null").c_str()),
-                  0);
+        Capture("one-step-finished");
         PressKey(XK_Escape);
     }
-    int status = 0;
-    for (int i = 0; i < 300 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (waitpid(pid, &status, WNOHANG) == 0) {
-        kill(pid, SIGTERM);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "Escape did not end the program";
-    }
+    ExpectEnded(pid);
 
     ASSERT_FALSE(finished.empty()) << "the update never showed its result";
     const Snapshot s = Parse(finished);
@@ -256,17 +338,84 @@ TEST_F(QuillonOnDesktop, OneStepUpdateByEnter) {
     EXPECT_FALSE(s.controls.at(1031).enabled);
     EXPECT_THAT(s.controls.at(1023).text, HasSubstr("Flash writing firmware... done!"));
     EXPECT_THAT(finished, HasSubstr("\nmessage ISP completed!"));
-    int highest = 0, changes = 0;
-    std::istringstream(finished.substr(finished.find("\nprogress ") + 10)) >> highest >> changes;
+    const auto [highest, changes] = Progress(finished);
     EXPECT_EQ(highest, 4096);
     EXPECT_GT(changes, 10) << "the progress bar did not move";
     EXPECT_THAT(ReadText(folder_ / "ZorvanQuillon.log"), HasSubstr("Flash writing firmware... Done"));
-    std::wstring error;
-    const std::optional<sim::ChipState> chip =
-        sim::LoadState(FromUtf8((folder_ / "virtual-chip.state").string()), error);
-    ASSERT_TRUE(chip.has_value()) << ToUtf8(error);
-    const std::string image = ReadText(folder_ / "firmware.bin");
-    EXPECT_TRUE(chip->flash == std::vector<uint8_t>(image.begin(), image.end()));
+    const std::optional<sim::ChipState> chip = ChipAfterwards();
+    ASSERT_TRUE(chip.has_value());
+    EXPECT_TRUE(chip->flash == Image());
+}
+
+// Secure ISP in the normal layout: a click on the button, Yes to the question; the virtual
+// chip's ESM is loaded, the signed driver started and the chip goes from 1.05 to 1.06 with
+// the progress bar moving; the output box turns the passed colour and the result box says
+// so. The flash then equals the image.
+TEST_F(QuillonOnDesktop, SecureIspByClickAndYes) {
+    PrependSettings("OneStepProgramming=0\r\nSecureISP=1\r\n");
+    const fs::path snap = folder_ / "snapshot.txt";
+    pid_t pid = 0;
+    ASSERT_EQ(Start(snap, pid), 0);
+
+    const std::string ready = WaitForSnapshot(snap, "1032 ");
+    EXPECT_FALSE(ready.empty()) << "the window never appeared";
+    std::string question, finished, closed;
+    double passedShare = 0;
+    if (!ready.empty()) {
+        const Snapshot before = Parse(ready);
+        const Shown& button = before.controls.at(1032);
+        EXPECT_EQ(button.text, "Secure ISP");
+        EXPECT_TRUE(button.enabled);
+        const auto [x, y] = Origin(ready);
+        if (ClickAt(x + button.x + button.w / 2, y + button.y + button.h / 2)) {
+            question = WaitForSnapshot(snap, "\nquestion ");
+        }
+    }
+    if (!question.empty() && PressKey(XK_Return)) {  // Yes, the default answer
+        finished = WaitForSnapshot(snap, "\nmessage ");
+    }
+    if (!finished.empty()) {
+        Capture("secure-isp-updated");
+        PressKey(XK_Return);  // closes the result box
+        for (int i = 0; i < 100 && closed.empty(); ++i) {
+            const std::string text = ReadText(snap);
+            if (text.find("\nmessage ") == std::string::npos && text.find("1023 ") != std::string::npos)
+                closed = text;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    if (!closed.empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        const Shown& output = Parse(closed).controls.at(1023);
+        const auto [x, y] = Origin(closed);
+        passedShare = ShareOfColour(x + output.x, y + output.y, output.w, output.h, 0xA0F078);
+        Capture("secure-isp-finished");
+    }
+    PressKey(XK_Escape);
+    ExpectEnded(pid);
+
+    ASSERT_FALSE(question.empty()) << "the click on Secure ISP asked nothing";
+    EXPECT_THAT(question, HasSubstr("\nquestion Do you want to update it with FW from file?"));
+    ASSERT_FALSE(finished.empty()) << "the secure update never showed its result";
+    EXPECT_THAT(finished, HasSubstr("\nmessage Secure ISP successful! (v1.06)"));
+    const Snapshot s = Parse(finished);
+    EXPECT_THAT(s.controls.at(1023).text, HasSubstr("Loading ESM binary... done!"));
+    EXPECT_THAT(s.controls.at(1023).text, HasSubstr("Running ISP driver... done!"));
+    EXPECT_THAT(s.controls.at(1023).text, HasSubstr("Flash writing firmware... done!"));
+    EXPECT_THAT(s.controls.at(1023).text,
+                HasSubstr("Flash FW version comparison successful!  (v1.06)"));
+    const auto [highest, changes] = Progress(finished);
+    EXPECT_EQ(highest, 4096);
+    EXPECT_GT(changes, 10) << "the progress bar did not move";
+    EXPECT_GT(passedShare, 0.5) << "the output box does not show the passed colour";
+    const std::string log = ReadText(folder_ / "ZorvanQuillon.log");
+    EXPECT_THAT(log, HasSubstr("Check ESM status... Not started!\r\n"));
+    EXPECT_THAT(log, HasSubstr("Secure ISP successful! (v1.06)\r\n"));
+    const std::optional<sim::ChipState> chip = ChipAfterwards();
+    ASSERT_TRUE(chip.has_value());
+    EXPECT_TRUE(chip->flash == Image());
+    EXPECT_TRUE(chip->securityFirmwareRunning);
 }
 
 TEST_F(QuillonOnDesktop, OneStepLayoutShowsBothVersions) {

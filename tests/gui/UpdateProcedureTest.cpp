@@ -10,6 +10,7 @@
 #include "sim/demo/DemoImages.h"
 #include "sim/demo/DemoKeys.h"
 #include "tests/gui/DialogFixture.h"
+#include "tests/gui/FlashAreas.h"
 
 namespace zorvan::gui::testing {
 namespace {
@@ -17,31 +18,8 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr uint32_t kCertificateOffset = 0x60000;
-constexpr uint32_t kCmdbOffset = 0x7E000;
 const std::string kNormal = "OneStepProgramming=0\r\nDriverFilePath=driver.bin\r\n";
 const std::string kFirmware = "FWFilePath=firmware.bin\r\n";
-
-std::vector<uint8_t> Bytes(const std::vector<uint8_t>& flash, uint32_t offset, size_t count) {
-    return {flash.begin() + offset, flash.begin() + offset + static_cast<ptrdiff_t>(count)};
-}
-
-void Put(std::vector<uint8_t>& flash, uint32_t offset, const std::vector<uint8_t>& bytes) {
-    std::copy(bytes.begin(), bytes.end(), flash.begin() + offset);
-}
-
-size_t Count(const std::wstring& text, const std::wstring& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
-// A certificate area that is in use: the signature and some record bytes.
-const std::vector<uint8_t> kOldCertificate = {'K', 'q', '1', '1', 0x12, 0x34, 0x56, 0x78};
-// A CMDB the chip carries from earlier, unlike the image's (1.0) and the file's (2.1).
-const std::vector<uint8_t> kOldCmdb = sim::MakeCmdbRecord(9, 9, 9, 9, {});
 
 class Update : public DialogFixture {
   protected:
@@ -82,9 +60,7 @@ class Update : public DialogFixture {
 
 struct SelectorCase {
     const char* name;
-    bool flashCertificate;  // the chip's certificate area is in use
-    bool imageCmdb;         // the image carries a CMDB at 0x7E000
-    bool imageCertificate;  // the image carries a certificate at 0x60000
+    AreaSetup areas;
     bool debugMode;
     uint16_t selector;
 };
@@ -95,15 +71,7 @@ class EraseSelector : public Update, public ::testing::WithParamInterface<Select
 // the update leaves alone keep what the chip had.
 TEST_P(EraseSelector, ErasesAndWritesAsTheFlashAndImageCall) {
     const SelectorCase& c = GetParam();
-    if (c.flashCertificate) {
-        Put(oldFlash_, kCertificateOffset, kOldCertificate);
-    }
-    if (!c.imageCmdb) {
-        Put(newImage_, kCmdbOffset, std::vector<uint8_t>(0x80, 0xFF));
-    }
-    if (c.imageCertificate) {
-        Put(newImage_, kCertificateOffset, {'K', 'q', '1', '1'});
-    }
+    ArrangeAreas(c.areas, oldFlash_, newImage_);
     WriteChipAndImage();
     WriteConfig(kNormal + kFirmware + (c.debugMode ? "DebugMode=1\r\n" : ""));
     Start();
@@ -122,7 +90,7 @@ TEST_P(EraseSelector, ErasesAndWritesAsTheFlashAndImageCall) {
 
     const std::vector<uint8_t> flash = EndAndReadChip().flash;
     EXPECT_EQ(Bytes(flash, 0, kCertificateOffset), Bytes(newImage_, 0, kCertificateOffset));
-    EXPECT_EQ(Bytes(flash, 0x7FC00, 0x400), Bytes(newImage_, 0x7FC00, 0x400));
+    EXPECT_EQ(Bytes(flash, kLastKib, 0x400), Bytes(newImage_, kLastKib, 0x400));
     const bool full = c.selector == ERASE_FULL;
     EXPECT_EQ(Bytes(flash, kCertificateOffset, 8),
               full ? std::vector<uint8_t>(8, 0xFF) : Bytes(oldFlash_, kCertificateOffset, 8));
@@ -135,15 +103,15 @@ TEST_P(EraseSelector, ErasesAndWritesAsTheFlashAndImageCall) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EraseSelector,
-    ::testing::Values(SelectorCase{"KeepsCertificateAndCmdbSector", true, false, false, false,
+    ::testing::Values(SelectorCase{"KeepsCertificateAndCmdbSector", {true, false, false}, false,
                                    ERASE_KEEP_CERTIFICATE_NO_CMDB},
-                      SelectorCase{"KeepsCertificateWritesImageCmdb", true, true, false, false,
+                      SelectorCase{"KeepsCertificateWritesImageCmdb", {true, true, false}, false,
                                    ERASE_KEEP_CERTIFICATE},
-                      SelectorCase{"BlankCertificateAreaErasesAll", false, true, false, false,
+                      SelectorCase{"BlankCertificateAreaErasesAll", {false, true, false}, false,
                                    ERASE_FULL},
-                      SelectorCase{"DebugModeWithImageCertificateErasesAll", true, false, true,
+                      SelectorCase{"DebugModeWithImageCertificateErasesAll", {true, false, true},
                                    true, ERASE_FULL},
-                      SelectorCase{"DebugModeAloneKeepsCertificate", true, false, false, true,
+                      SelectorCase{"DebugModeAloneKeepsCertificate", {true, false, false}, true,
                                    ERASE_KEEP_CERTIFICATE_NO_CMDB}),
     [](const ::testing::TestParamInfo<SelectorCase>& p) { return p.param.name; });
 

@@ -4,7 +4,9 @@
 // own. The helpers send the bytes they are given; nothing here frames or checks packets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -96,9 +98,11 @@ class ChipLink {
 
 // A DDC/CI packet to the chip: 51, 0x80|len, C2 00 00 n code params, checksum with 0x6E.
 inline Bytes HostPacket(const Bytes& codeAndParams) {
-    Bytes p = {0x51, static_cast<uint8_t>(0x80 | (codeAndParams.size() + 4)), 0xC2, 0x00,
-               0x00, static_cast<uint8_t>(codeAndParams.size() + 2)};
-    p.insert(p.end(), codeAndParams.begin(), codeAndParams.end());
+    Bytes p(6 + codeAndParams.size());
+    const uint8_t head[6] = {0x51, static_cast<uint8_t>(0x80 | (codeAndParams.size() + 4)), 0xC2,
+                             0x00, 0x00, static_cast<uint8_t>(codeAndParams.size() + 2)};
+    std::copy(std::begin(head), std::end(head), p.begin());
+    std::copy(codeAndParams.begin(), codeAndParams.end(), p.begin() + 6);
     uint8_t x = 0x6E;
     for (uint8_t b : p) {
         x = static_cast<uint8_t>(x ^ b);

@@ -3,9 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "core/platform/Text.h"
+#include "sim/chip/FirmwareImage.h"
+#include "sim/chip/secure/EsmImage.h"
+#include "sim/chip/secure/ImageSignature.h"
+#include "sim/chip/secure/Signature.h"
+#include "sim/state/StateFile.h"
 #include "tests/console/ProgramRunner.h"
 
 namespace zorvan::testing {
@@ -125,6 +133,58 @@ TEST_F(SimTool, AssetsWriteTheDemoFolder) {
     EXPECT_EQ(Info("demo/virtual-chip.state"),
               "family=KQ1100\nserial=1500\nhw-revision=0x21\nmode=application\n"
               "firmware-version=1.05\nfirmware-build=0\nsecurity-firmware=stopped\n");
+}
+
+std::vector<uint8_t> AsBytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+uint32_t LittleEndian32(const std::vector<uint8_t>& bytes) {
+    return bytes.size() < 4 ? 0
+                            : bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) |
+                                  (static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+TEST_F(SimTool, AssetsAreSignedForTheChipsKey) {
+    ASSERT_EQ(Sim({"assets", "demo"}).exitStatus, 0);
+    const std::string_view key = sim::ChipPublicKeyPem();
+
+    // driver.bin: header, payload, and the payload's signature.
+    const std::vector<uint8_t> driver = AsBytes(File("demo/driver.bin"));
+    const uint32_t length = LittleEndian32(driver);
+    ASSERT_EQ(driver.size(), 4 + length + 256);
+    const std::span<const uint8_t> payload(driver.data() + 4, length);
+    const std::span<const uint8_t> signature(driver.data() + 4 + length, 256);
+    EXPECT_TRUE(sim::VerifySignature({payload}, signature, key));
+
+    // esm.bin: header and an intact ESM payload of that length, not in whole 256-byte groups.
+    const std::vector<uint8_t> esm = AsBytes(File("demo/esm.bin"));
+    const uint32_t esmLength = LittleEndian32(esm);
+    ASSERT_EQ(esm.size(), 4 + esmLength);
+    EXPECT_TRUE(sim::IsIntactEsm(std::span<const uint8_t>(esm.data() + 4, esmLength), esmLength));
+    EXPECT_GE(esmLength % 256, 116u);
+    EXPECT_LE(esmLength % 256, 230u);
+
+    for (const char* name : {"demo/firmware.bin", "demo/firmware_old.bin"}) {
+        SCOPED_TRACE(name);
+        const std::vector<uint8_t> image = AsBytes(File(name));
+        ASSERT_EQ(image.size(), sim::kFlashSize);
+        EXPECT_TRUE(sim::IsRunnableImage(image, sim::ChipFamily::Kq1100));
+        EXPECT_TRUE(sim::ImageSignatureValid(
+            image,
+            std::span<const uint8_t>(image.data() + sim::kLastKibOffset, sim::kLastKibSize)));
+    }
+}
+
+TEST_F(SimTool, PowerCycleStopsTheSecurityFirmware) {
+    sim::ChipState state = sim::NewChipState(sim::ChipFamily::Kq1100, 1500);
+    state.securityFirmwareRunning = true;
+    std::wstring error;
+    ASSERT_TRUE(sim::SaveState(FromUtf8((tool_.Folder() / "esm.state").string()), state, error))
+        << ToUtf8(error);
+    EXPECT_THAT(Info("esm.state"), HasSubstr("security-firmware=running\n"));
+    ASSERT_EQ(Sim({"power-cycle", "esm.state"}).exitStatus, 0);
+    EXPECT_THAT(Info("esm.state"), HasSubstr("security-firmware=stopped\n"));
 }
 
 // ZorvanISP copied into a folder that zorvan-sim filled.

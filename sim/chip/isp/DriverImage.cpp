@@ -96,7 +96,7 @@ std::vector<uint8_t> BuildDriverPayload(const MailboxLayout& layout, uint32_t le
         seed ^= seed << 5;
         payload[i] = static_cast<uint8_t>(seed);
     }
-    Put32(&payload[0x08], Crc32(payload.data() + kCrcStart, length - kCrcStart));
+    StampDriverCrc(payload);
     return payload;
 }
 
@@ -127,16 +127,11 @@ std::optional<MailboxLayout> FindDriver(const std::vector<uint8_t>& ram, uint32_
     return layout;
 }
 
-std::vector<uint8_t> PlaceholderDriverSignature(const std::vector<uint8_t>& payload) {
-    uint32_t state = payload.size() > kCrcStart ? Crc32(payload.data(), payload.size()) | 1u : 1u;
-    std::vector<uint8_t> signature(kDriverSignatureSize);
-    for (uint8_t& b : signature) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        b = static_cast<uint8_t>(state >> 24);
+void StampDriverCrc(std::vector<uint8_t>& payload) {
+    if (payload.size() < kDriverHeaderSize) {
+        return;
     }
-    return signature;
+    Put32(&payload[0x08], Crc32(payload.data() + kCrcStart, payload.size() - kCrcStart));
 }
 
 std::vector<uint8_t> BuildDriverFile(const std::vector<uint8_t>& payload,

@@ -47,12 +47,12 @@ std::vector<uint8_t> BuildDriverPayload(const MailboxLayout& layout, uint32_t le
 // no complete, intact driver with a servable layout is there.
 std::optional<MailboxLayout> FindDriver(const std::vector<uint8_t>& ram, uint32_t address);
 
-// The 256 bytes that follow the payload in the driver file. For now a fixed pattern bound
-// to the payload's CRC; secure ISP replaces it with the RSA-2048/SHA-256 signature the chip
-// checks before it starts a signed driver.
-std::vector<uint8_t> PlaceholderDriverSignature(const std::vector<uint8_t>& payload);
+// Writes the CRC field again after a change to the payload (at least the header).
+void StampDriverCrc(std::vector<uint8_t>& payload);
 
-// The driver file: 4-byte little-endian payload length, payload, signature.
+// The driver file: 4-byte little-endian payload length, payload, signature (the 256-byte
+// RSA-2048/SHA-256 signature of the payload that the chip checks before it starts a signed
+// driver, sim/chip/secure/SecureEngine.h).
 std::vector<uint8_t> BuildDriverFile(const std::vector<uint8_t>& payload,
                                      const std::vector<uint8_t>& signature);
 

@@ -6,6 +6,8 @@
 #include "core/platform/Clock.h"
 #include "sim/chip/ChipMemory.h"
 #include "sim/chip/Crc.h"
+#include "sim/chip/FirmwareImage.h"
+#include "sim/chip/secure/ImageSignature.h"
 
 namespace zorvan::sim {
 namespace {
@@ -46,8 +48,11 @@ std::vector<uint8_t> WithXor(std::vector<uint8_t> bytes) {
 
 }  // namespace
 
-bool ProgramCodeAccepted(uint8_t code, const DriverOptions& /*options*/) {
-    return code == 0x10 || code == 0x76 || code == 0x77 || code == 0x78;
+bool ProgramCodeAccepted(uint8_t code, const DriverOptions& options) {
+    if (code == kProgramCodePlain) {
+        return true;
+    }
+    return options.signedDriver && (code == 0x76 || code == kProgramCodeLastKib || code == 0x78);
 }
 
 bool IspDriver::Area::Read(uint32_t offset, uint8_t* out, uint32_t count) {
@@ -70,7 +75,9 @@ IspDriver::IspDriver(ChipState& state, Dpcd& dpcd, const MailboxLayout& layout,
       command_(*this, AreaKind::Command),
       status_(*this, AreaKind::Status),
       commandBytes_(layout.commandSize, 0),
-      statusBytes_(layout.statusSize, 0) {
+      statusBytes_(layout.statusSize, 0),
+      lastKib_(kLastKibSize, 0xFF),
+      lastKibReceived_(kLastKibSize, false) {
     dpcd_.Attach(kMailboxPointerDpcd, kPointerSize, &pointer_);
     dpcd_.Attach(layout_.descriptorAddress, kDescriptorSize, &descriptor_);
     dpcd_.Attach(layout_.commandAddress, layout_.commandSize, &command_);
@@ -269,6 +276,9 @@ bool IspDriver::TakeHeader(uint8_t size) {
     if (offset >= kFlashSize || length > kFlashSize - offset) {
         return false;
     }
+    if (block_.programCode == kProgramCodeLastKib && offset < kLastKibOffset) {
+        return false;
+    }
     block_.offset = offset;
     block_.length = length;
     return true;
@@ -304,6 +314,7 @@ void IspDriver::FinishBlock(uint64_t now) {
     job.dueUs = now + kCrcCheckUs + ProgramTimeUs(block_.length);
     job.offset = block_.offset;
     job.data = std::move(stream);
+    job.lastKib = block_.programCode == kProgramCodeLastKib;
     Schedule(std::move(job));
 }
 
@@ -359,6 +370,10 @@ void IspDriver::Complete(Job& job, uint64_t now) {
             Post({0x03, 0x0C, kResponseDone});
             return;
         case JobKind::Program:
+            if (job.lastKib) {
+                TakeLastKibBlock(job);
+                return;
+            }
             ProgramFlash(state_.flash, job.offset, job.data, host_.StuckFlashAddress());
             if (!host_.BlockProgrammed()) {
                 phase_ = Phase::Stopped;  // no supply: the answer is never written
@@ -374,6 +389,29 @@ void IspDriver::Complete(Job& job, uint64_t now) {
             return;
         }
     }
+}
+
+void IspDriver::TakeLastKibBlock(const Job& job) {
+    const uint32_t at = job.offset - kLastKibOffset;
+    std::copy(job.data.begin(), job.data.end(), lastKib_.begin() + at);
+    std::fill_n(lastKibReceived_.begin() + at, job.data.size(), true);
+    if (!std::all_of(lastKibReceived_.begin(), lastKibReceived_.end(), [](bool b) { return b; })) {
+        Post({0x03, 0x0C, kResponseDone});
+        return;
+    }
+    const std::vector<uint8_t> incoming = lastKib_;
+    std::fill(lastKib_.begin(), lastKib_.end(), 0xFF);
+    std::fill(lastKibReceived_.begin(), lastKibReceived_.end(), false);
+    if (!ImageSignatureValid(state_.flash, incoming)) {
+        Post({0x03, 0x0C, kResponseCrcError});
+        return;
+    }
+    ProgramFlash(state_.flash, kLastKibOffset, incoming, host_.StuckFlashAddress());
+    if (!host_.BlockProgrammed()) {
+        phase_ = Phase::Stopped;
+        return;
+    }
+    Post({0x03, 0x0C, kResponseDone});
 }
 
 void IspDriver::Post(const std::vector<uint8_t>& response) {

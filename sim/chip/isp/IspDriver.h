@@ -15,6 +15,15 @@
 // clearing the flag a moment later. With the whole stream it checks the CRC, programs the
 // block and answers 03 0C F1 (or 03 0C F2 for a CRC mismatch).
 //
+// Program codes: a plain driver programs with 0x10 only and refuses the secure codes; a
+// signed driver also takes 0x76 and 0x78 (programmed as 0x10 is) and 0x77, the code of the
+// last KiB (0x7FC00-0x7FFFF; a 0x77 block elsewhere is refused at its header). The driver
+// keeps 0x77 blocks back, answering each 03 0C F1, until the whole last KiB has come; then
+// it checks the image's signature over the firmware regions as the flash holds them and the
+// incoming last KiB (sim/chip/FirmwareImage.h). A valid image: the last KiB is programmed
+// and the block is answered 03 0C F1. Otherwise nothing of the last KiB is programmed (so a
+// bad image never becomes runnable) and the block is answered 03 0C F2.
+//
 // A system reset is answered 03 0C F1; when the host clears that status (or a second
 // later) the chip restarts from its flash and the mailbox is gone.
 #include <cstdint>
@@ -45,9 +54,11 @@ struct DriverOptions {
     bool signedDriver = false;
 };
 
-// Whether the driver programs blocks announced with this program code. Both the plain and
-// the signed driver take all four codes; secure ISP narrows this when it checks who may
-// use the secure codes.
+inline constexpr uint8_t kProgramCodePlain = 0x10;
+inline constexpr uint8_t kProgramCodeLastKib = 0x77;
+
+// Whether the driver programs blocks announced with this program code: 0x10 always, the
+// secure codes 0x76, 0x77 and 0x78 only in a signed driver.
 bool ProgramCodeAccepted(uint8_t code, const DriverOptions& options);
 
 // The chip around the driver.
@@ -76,6 +87,7 @@ class IspDriver {
     bool RestartDue() const { return restartDue_; }
 
     const MailboxLayout& Layout() const { return layout_; }
+    const DriverOptions& Options() const { return options_; }
 
   private:
     enum class AreaKind { Pointer, Descriptor, Command, Status };
@@ -101,6 +113,7 @@ class IspDriver {
         std::vector<uint8_t> data;
         uint32_t count = 0;
         bool isReset = false;
+        bool lastKib = false;  // a 0x77 block: kept back until the last KiB is whole
     };
     struct Block {
         uint8_t programCode = 0;
@@ -125,6 +138,7 @@ class IspDriver {
     void Schedule(Job job);
     void Answer(uint8_t code, uint64_t now, uint64_t afterUs);
     void Complete(Job& job, uint64_t now);
+    void TakeLastKibBlock(const Job& job);
     void Post(const std::vector<uint8_t>& response);
     void PostReadRows(const std::vector<uint8_t>& response);
 
@@ -151,6 +165,9 @@ class IspDriver {
     std::optional<uint64_t> restartAt_;
     bool resetAnswered_ = false;
     bool restartDue_ = false;
+    // The 0x77 blocks received so far, by offset in the last KiB.
+    std::vector<uint8_t> lastKib_;
+    std::vector<bool> lastKibReceived_;
 };
 
 }  // namespace zorvan::sim

@@ -36,6 +36,7 @@ std::optional<CommandOutcome> IspEngine::Preempt(const VendorCommand& command) {
                 return CommandOutcome{};
             }
             stage_ = Stage::IspMode;
+            ++session_;
             state_.mode = ChipMode::BootRom;
             return Acknowledge();
         case 0x13:
@@ -119,6 +120,7 @@ void IspEngine::PowerCycle() {
     driver_.reset();
     std::fill(ram_.begin(), ram_.end(), 0);
     stage_ = Stage::Firmware;
+    ++session_;
 }
 
 bool IspEngine::BlockProgrammed() {

@@ -11,6 +11,9 @@
 //                        comes up shortly after when RAM there holds a complete driver,
 //                        otherwise the chip runs into the weeds and answers nothing more
 //                        (no mailbox ever appears) until it is powered off
+// The secure counterparts (0x73 download, 0x75 verified start and the ESM commands) are
+// SecureEngine's (sim/chip/secure), which loads RAM and starts a driver through WriteRam and
+// StartDriver.
 // A malformed command, or one out of order, is ignored: the host reads null messages.
 // While the driver runs it alone owns the chip: DDC/CI goes unanswered until the driver
 // resets the chip, which then starts from its flash (its application, or the boot ROM for
@@ -57,6 +60,8 @@ class IspEngine final : public VendorHook, private IspDriverHost {
     void PowerCycle();
 
     Stage CurrentStage() const { return stage_; }
+    // Counts the ISP sessions: a new one begins with each entry into ISP mode and at power-on.
+    uint32_t Session() const { return session_; }
     const std::vector<uint8_t>& Ram() const { return ram_; }
     // The running driver, if any.
     const IspDriver* Driver() const { return driver_.get(); }
@@ -80,6 +85,7 @@ class IspEngine final : public VendorHook, private IspDriverHost {
     Dpcd& dpcd_;
     std::vector<uint8_t> ram_;
     Stage stage_ = Stage::Firmware;
+    uint32_t session_ = 0;
     std::unique_ptr<IspDriver> driver_;
     MailboxLayout startingLayout_;
     DriverOptions startingOptions_;

@@ -9,7 +9,8 @@
 //   09 1C FF 00 00 20 00 00 44                    read the flash ID (fixed bytes)
 //   04 20 01 25                                   system reset
 // The completion and failure responses the driver leaves in its status area:
-//   03 0C F1  done;  03 0C F2  block CRC mismatch;  03 0C F3  request or block refused
+//   03 0C F1  done;  03 0C F2  block CRC mismatch, or a signed image whose last KiB does
+//   not verify;  03 0C F3  request or block refused
 #include <cstddef>
 #include <cstdint>
 
