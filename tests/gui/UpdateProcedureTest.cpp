@@ -133,6 +133,20 @@ TEST_F(Update, CertificateErasesAllAndIsWrittenAndVerified) {
     EXPECT_EQ(Bytes(flash, kCertificateOffset, certificate.size()), certificate);
 }
 
+TEST_F(Update, ImageWithABlankRegionNeedsNoBlocksThere) {
+    // A small firmware leaves its second region erased.
+    std::fill(newImage_.begin() + 0x24000, newImage_.begin() + kCertificateOffset, 0xFF);
+    sim::StampImageCrc(newImage_);
+    WriteChipAndImage();
+    WriteConfig(kNormal + kFirmware);
+    Start();
+    Dlg().yesNoAnswers = {true};
+    ASSERT_TRUE(Dlg().Click(IDC_START));
+    ExpectPassed(L"ISP completed!\r\n");
+    const std::vector<uint8_t> flash = EndAndReadChip().flash;
+    EXPECT_EQ(Bytes(flash, 0, kCertificateOffset), Bytes(newImage_, 0, kCertificateOffset));
+}
+
 TEST_F(Update, CmdbAloneWithoutFirmware) {
     WriteChip(oldFlash_);
     WriteConfig(kNormal + "ProgramCMDB=1\r\nCMDBFilePath=cmdb.bin\r\n");
