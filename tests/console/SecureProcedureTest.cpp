@@ -31,6 +31,7 @@
 #include "sim/demo/DemoAssets.h"
 #include "sim/state/StateFile.h"
 #include "tests/console/DemoFolderTest.h"
+#include "tests/control/ForwardingLink.h"
 
 namespace zorvan::testing {
 namespace {
@@ -55,44 +56,13 @@ struct Withheld {
 
 // The adapter's own link with some transfers taken out: a withheld packet is lost on the way
 // (the write reports success), a withheld request is refused by the sink.
-class WithholdingLink final : public GfxLib {
+class WithholdingLink final : public ForwardingLink {
   public:
     WithholdingLink(GfxLib& inner, const Withheld& withheld)
-        : GfxLib(inner.replyBufferSize, inner.chunkDelayUs), inner_(inner), withheld_(withheld) {
-        mailboxAddress = inner.mailboxAddress;
-    }
+        : ForwardingLink(inner), withheld_(withheld) {}
 
   protected:
-    int32_t DoInit(std::wstring& text) override { return inner_.Init(text); }
-    int32_t DoConnect(uint32_t& deviceId, uint32_t ddcAddress, std::wstring& text) override {
-        return inner_.Connect(deviceId, ddcAddress, text);
-    }
-    int32_t DoI2cWrite(uint32_t deviceId, uint32_t address, const uint8_t* data,
-                       int32_t length) override {
-        if (Keeps(data, length)) {
-            return GFX_OK;
-        }
-        return inner_.I2cWrite(deviceId, address, data, length);
-    }
-    int32_t DoI2cRead(uint32_t deviceId, uint32_t address, uint8_t* buffer, int32_t capacity,
-                      int32_t* length) override {
-        return inner_.I2cRead(deviceId, address, buffer, capacity, length);
-    }
-    int32_t DoAuxWrite(uint32_t deviceId, uint32_t address, const uint8_t* data,
-                       int32_t length) override {
-        if (withheld_.mailboxRequest != 0 && address == kCommandAddress + 1 &&
-            data[0] == withheld_.mailboxRequest) {
-            return GFX_AUX_NACK;
-        }
-        return inner_.AuxWrite(deviceId, address, data, length);
-    }
-    int32_t DoAuxRead(uint32_t deviceId, uint32_t address, uint8_t* buffer,
-                      int32_t length) override {
-        return inner_.AuxRead(deviceId, address, buffer, length);
-    }
-
-  private:
-    bool Keeps(const uint8_t* data, int32_t length) const {
+    bool LosesI2cWrite(const uint8_t* data, int32_t length) override {
         if (withheld_.vendorCode == 0 || length < 7 || data[6] != withheld_.vendorCode) {
             return false;
         }
@@ -104,8 +74,16 @@ class WithholdingLink final : public GfxLib {
                                 static_cast<uint32_t>(data[9]) << 8 | data[10];
         return withheld_.vendorCode != 0x53 || (target >= withheld_.from && target < withheld_.to);
     }
+    std::optional<int32_t> AnswersAuxWrite(uint32_t address, const uint8_t* data,
+                                           int32_t /*length*/) override {
+        if (withheld_.mailboxRequest != 0 && address == kCommandAddress + 1 &&
+            data[0] == withheld_.mailboxRequest) {
+            return GFX_AUX_NACK;
+        }
+        return std::nullopt;
+    }
 
-    GfxLib& inner_;
+  private:
     Withheld withheld_;
 };
 

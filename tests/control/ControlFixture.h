@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "core/control/ZorvanControl.h"
@@ -13,6 +14,13 @@
 #include "tests/control/ScriptedLink.h"
 
 namespace zorvan::testing {
+
+// Keeps every progress report, in order.
+class Progress final : public ZorvanControlDelegate {
+public:
+    void UpdateProgress(int32_t done, int32_t total) override { reports.emplace_back(done, total); }
+    std::vector<std::pair<int32_t, int32_t>> reports;
+};
 
 class ControlTest : public ::testing::Test {
 protected:

@@ -20,12 +20,6 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::Pair;
 
-class Progress final : public ZorvanControlDelegate {
-public:
-    void UpdateProgress(int32_t done, int32_t total) override { reports.emplace_back(done, total); }
-    std::vector<std::pair<int32_t, int32_t>> reports;
-};
-
 std::vector<uint8_t> Pattern(size_t size, uint8_t start = 1) {
     std::vector<uint8_t> data(size);
     std::iota(data.begin(), data.end(), start);

@@ -19,12 +19,6 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::Pair;
 
-class Progress final : public ZorvanControlDelegate {
-public:
-    void UpdateProgress(int32_t done, int32_t total) override { reports.emplace_back(done, total); }
-    std::vector<std::pair<int32_t, int32_t>> reports;
-};
-
 class FlashTest : public ControlTest {
 protected:
     FlashTest() { control.delegate = &progress; }

@@ -16,12 +16,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
-class Progress final : public ZorvanControlDelegate {
-public:
-    void UpdateProgress(int32_t done, int32_t total) override { reports.emplace_back(done, total); }
-    std::vector<std::pair<int32_t, int32_t>> reports;
-};
-
 // Appends the checksum a host packet for address 0x6E ends in.
 std::vector<uint8_t> Sealed(std::vector<uint8_t> packet) {
     uint8_t x = 0x6E;

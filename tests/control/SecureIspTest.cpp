@@ -17,12 +17,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
-class Progress final : public ZorvanControlDelegate {
-public:
-    void UpdateProgress(int32_t done, int32_t total) override { reports.emplace_back(done, total); }
-    std::vector<std::pair<int32_t, int32_t>> reports;
-};
-
 uint8_t Checksum(const std::vector<uint8_t>& bytes) {
     uint8_t x = 0x6E;
     for (const uint8_t b : bytes) {

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/platform/Text.h"
 #include "core/gfx/GfxLib.h"
@@ -13,6 +14,7 @@
 #include "sim/demo/DemoImages.h"
 #include "sim/demo/DemoKeys.h"
 #include "sim/state/StateFile.h"
+#include "tests/control/ForwardingLink.h"
 #include "tests/gui/DialogFixture.h"
 #include "tests/gui/FlashAreas.h"
 
@@ -40,11 +42,9 @@ const std::vector<uint8_t> kFileCmdb = sim::MakeCmdbRecord(2, 1, 3, 4, {});
 // A link between the core and the virtual PC's backend that passes everything on, except
 // the packets a test names, which it swallows as a lost write would; it notes the program
 // codes of the flash write requests.
-class RelayLink final : public GfxLib {
+class RelayLink final : public zorvan::testing::ForwardingLink {
   public:
-    explicit RelayLink(GfxLib& inner)
-        : GfxLib(inner.replyBufferSize, inner.chunkDelayUs), inner_(inner) {}
-    ~RelayLink() = default;
+    using ForwardingLink::ForwardingLink;
     // Writes whose vendor code and first parameters (from byte 6 on) begin with these bytes.
     std::vector<uint8_t> dropped;
     int32_t drops = 0;
@@ -54,41 +54,25 @@ class RelayLink final : public GfxLib {
     uint32_t commandAddress = 0;
 
   protected:
-    int32_t DoInit(std::wstring& text) override { return inner_.Init(text); }
-    int32_t DoConnect(uint32_t& deviceId, uint32_t ddcAddress, std::wstring& text) override {
-        return inner_.Connect(deviceId, ddcAddress, text);
-    }
-    int32_t DoI2cWrite(uint32_t deviceId, uint32_t address, const uint8_t* data,
-                       int32_t length) override {
+    bool LosesI2cWrite(const uint8_t* data, int32_t length) override {
         const auto n = static_cast<ptrdiff_t>(dropped.size());
         if (!dropped.empty() && length >= 6 + n &&
             std::equal(data + 6, data + 6 + n, dropped.begin())) {
             ++drops;
-            return GFX_OK;
+            return true;
         }
-        return inner_.I2cWrite(deviceId, address, data, length);
+        return false;
     }
-    int32_t DoI2cRead(uint32_t deviceId, uint32_t address, uint8_t* buffer, int32_t capacity,
-                      int32_t* length) override {
-        return inner_.I2cRead(deviceId, address, buffer, capacity, length);
-    }
-    int32_t DoAuxWrite(uint32_t deviceId, uint32_t address, const uint8_t* data,
-                       int32_t length) override {
+    std::optional<int32_t> AnswersAuxWrite(uint32_t address, const uint8_t* data,
+                                           int32_t length) override {
         const bool programRequest = address == commandAddress + 1 && length == 2 &&
                                     data[1] == (data[0] ^ 0x03) &&
                                     (data[0] == 0x10 || (data[0] >= 0x76 && data[0] <= 0x78));
         if (programRequest && (programCodes.empty() || programCodes.back() != data[0])) {
             programCodes.push_back(data[0]);
         }
-        return inner_.AuxWrite(deviceId, address, data, length);
+        return std::nullopt;
     }
-    int32_t DoAuxRead(uint32_t deviceId, uint32_t address, uint8_t* buffer,
-                      int32_t length) override {
-        return inner_.AuxRead(deviceId, address, buffer, length);
-    }
-
-  private:
-    GfxLib& inner_;
 };
 
 class SecureIsp : public DialogFixture {
