@@ -4,17 +4,12 @@
 
 #include "sim/chip/ChipState.h"
 #include "sim/chip/Crc.h"
+#include "sim/chip/LittleEndian.h"
 
 namespace zorvan::sim {
 namespace {
 
 constexpr uint8_t kMagic[4] = {'Z', 'V', 'F', 'W'};
-
-uint32_t GetLittleEndian32(const std::vector<uint8_t>& image, uint32_t offset) {
-    return static_cast<uint32_t>(image[offset]) | (static_cast<uint32_t>(image[offset + 1]) << 8) |
-           (static_cast<uint32_t>(image[offset + 2]) << 16) |
-           (static_cast<uint32_t>(image[offset + 3]) << 24);
-}
 
 }  // namespace
 
@@ -36,7 +31,7 @@ bool IsRunnableImage(const std::vector<uint8_t>& flash, ChipFamily family) {
     if (flash[kImageTargetOffset] != static_cast<uint8_t>(family)) {
         return false;
     }
-    return GetLittleEndian32(flash, kImageCrcOffset) == ImageCrc(flash);
+    return Get32(flash.data() + kImageCrcOffset) == ImageCrc(flash);
 }
 
 FirmwareVersion ImageVersion(const std::vector<uint8_t>& flash) {

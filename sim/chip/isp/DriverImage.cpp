@@ -5,6 +5,7 @@
 
 #include "sim/chip/Crc.h"
 #include "sim/chip/Dpcd.h"
+#include "sim/chip/LittleEndian.h"
 #include "sim/link/AuxSink.h"
 
 namespace zorvan::sim {
@@ -18,19 +19,8 @@ constexpr uint32_t kMaxCommandSize = 0x1000;
 constexpr uint32_t kMinStatusSize = 64;
 constexpr uint32_t kMaxStatusSize = 0x400;
 
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 uint16_t Get16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-    }
 }
 
 void Put16(uint8_t* p, uint16_t v) {

@@ -4,23 +4,13 @@
 #include <cstring>
 
 #include "sim/chip/Crc.h"
+#include "sim/chip/LittleEndian.h"
 
 namespace zorvan::sim {
 namespace {
 
 constexpr uint8_t kMagic[4] = {'Z', 'V', 'E', 'S'};
 constexpr uint32_t kCrcStart = 0x0C;
-
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-}
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "sim/chip/LittleEndian.h"
 #include "sim/chip/VendorCommands.h"
 #include "sim/chip/isp/DriverImage.h"
 #include "sim/chip/secure/EsmImage.h"
@@ -20,11 +21,6 @@ uint32_t GetBe(const std::vector<uint8_t>& bytes, size_t at, int count) {
         v = (v << 8) | bytes[at + static_cast<size_t>(i)];
     }
     return v;
-}
-
-uint32_t GetLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 bool IsSecureCode(uint8_t code) {
@@ -222,7 +218,7 @@ bool SecureEngine::DriverVerifies(uint32_t address) const {
         return false;
     }
     // FindDriver has checked that the length field stays inside RAM.
-    const uint32_t length = GetLe32(ram.data() + address + 4);
+    const uint32_t length = Get32(ram.data() + address + 4);
     const std::span<const uint8_t> payload(ram.data() + address, length);
     return VerifySignature({payload}, signature_, ChipPublicKeyPem());
 }

@@ -2,21 +2,12 @@
 
 #include <cstring>
 
+#include "sim/chip/LittleEndian.h"
+
 namespace zorvan::sim {
 namespace {
 
 using nvapi::Status;
-
-uint32_t Get32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-}
 
 void Put64(uint8_t* p, uint64_t v) {
     for (int i = 0; i < 8; ++i) {
