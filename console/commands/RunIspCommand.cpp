@@ -2,7 +2,6 @@
 // the driver, erases what the run rewrites, writes the image region by region, checks the
 // version read back and writes the certificate and the CMDB as configured. A failure
 // leaves the flash as far as it got; the next run starts again from the beginning.
-#include <algorithm>
 #include <span>
 #include <string>
 
@@ -39,12 +38,9 @@ bool WriteRegion(ZorvanControl& control, const Region& region, int32_t& progress
     }
     const std::span<const uint8_t> bytes(image.data() + region.offset, region.length);
     uint32_t step = 0;
-    const bool written =
-        control.ProgramFlash(bytes.data(), static_cast<int32_t>(bytes.size()), PROGRAM_CODE_NORMAL,
-                             region.offset, &progress, total, &step);
-    // A region of nothing but 0xFF sends no block at all, which ProgramFlash reports as a
-    // failure; the erase before has already left exactly that in the flash.
-    return written || std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
+    return control.ProgramErasedRegion(bytes.data(), static_cast<int32_t>(bytes.size()),
+                                       PROGRAM_CODE_NORMAL, region.offset, &progress, total,
+                                       &step);
 }
 
 bool WriteFirmware(ConsoleSession& session) {

@@ -100,14 +100,8 @@ bool ZorvanControl::ProgramSecureImage(bool includeCertificate, uint32_t& stepCo
     for (size_t i = 0; i < regions.size(); ++i) {
         const SecureRegion& region = regions[i];
         const uint8_t* bytes = firmwareImage.data() + region.offset;
-        if (ProgramFlash(bytes, region.length, region.programCode, region.offset, &done, total,
-                         &stepCode)) {
-            continue;
-        }
-        // A region of nothing but 0xFF sends no block under a code that skips such blocks,
-        // which ProgramFlash reports as a failure; the erase before has left exactly that.
-        if (region.programCode != PROGRAM_CODE_ALL &&
-            std::all_of(bytes, bytes + region.length, [](uint8_t b) { return b == 0xFF; })) {
+        if (ProgramErasedRegion(bytes, region.length, region.programCode, region.offset, &done,
+                                total, &stepCode)) {
             continue;
         }
         const bool last = i + 1 == regions.size();

@@ -190,6 +190,24 @@ bool ZorvanControl::WaitAckFast() {
     return CheckAcknowledgement(count);
 }
 
+bool ZorvanControl::SendAwaitingFastAck(std::span<const uint8_t> command, int attempts) {
+    if (gfx == nullptr) {
+        return false;
+    }
+    const size_t length =
+        ddc::BuildCommandPacket(static_cast<uint8_t>(ddcAddress), command, txBuffer);
+    if (length == 0) {
+        return false;
+    }
+    gfx->I2cWrite(deviceId, ddcAddress, txBuffer, static_cast<int32_t>(length));
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (WaitAckFast()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ZorvanControl::ReadMemory(uint32_t address, uint8_t* out, int32_t length) {
     if (length == 0) {
         return true;

@@ -33,6 +33,10 @@ constexpr int32_t kBlockTrailer = 4;
 constexpr int32_t kMaxBlockBytes =
     std::min(2 * 255, static_cast<int32_t>(sizeof(ZorvanControl::txBuffer))) - kBlockTrailer;
 
+bool AllErased(const uint8_t* bytes, int32_t length) {
+    return std::all_of(bytes, bytes + length, [](uint8_t b) { return b == 0xFF; });
+}
+
 const MailboxRequest& ProgramRequest(uint8_t programCode) {
     switch (programCode) {
         case PROGRAM_CODE_76:
@@ -152,8 +156,7 @@ bool ZorvanControl::ProgramFlash(const uint8_t* data, int32_t length, uint8_t pr
         txBuffer[block + 1] = 0x00;
         txBuffer[block + 2] = static_cast<uint8_t>(crc >> 8);
         txBuffer[block + 3] = static_cast<uint8_t>(crc);
-        const bool erased =
-            std::all_of(blockData, blockData + block, [](uint8_t b) { return b == 0xFF; });
+        const bool erased = AllErased(blockData, block);
         const uint32_t offset = regionOffset + static_cast<uint32_t>(done);
         const auto header = BlockHeader(flashStartAddress + offset, static_cast<uint32_t>(block));
 
@@ -173,6 +176,17 @@ bool ZorvanControl::ProgramFlash(const uint8_t* data, int32_t length, uint8_t pr
         }
     }
     return result;
+}
+
+bool ZorvanControl::ProgramErasedRegion(const uint8_t* data, int32_t length, uint8_t programCode,
+                                        uint32_t regionOffset, int32_t* progress,
+                                        int32_t progressTotal, uint32_t* stepCode) {
+    if (ProgramFlash(data, length, programCode, regionOffset, progress, progressTotal, stepCode)) {
+        return true;
+    }
+    // PROGRAM_CODE_ALL sends every block, so its failure is always real.
+    return data != nullptr && length > 0 && programCode != PROGRAM_CODE_ALL &&
+           AllErased(data, length);
 }
 
 bool ZorvanControl::WaitHalfFree(uint32_t flagAddress) {

@@ -86,17 +86,8 @@ bool ZorvanControl::DownloadIspDriver(bool secure) {
         uint8_t command[3 + kDownloadBlock] = {code, static_cast<uint8_t>(address >> 8),
                                                static_cast<uint8_t>(address)};
         std::copy_n(driverPayload + offset, count, command + 3);
-        const size_t length =
-            ddc::BuildCommandPacket(static_cast<uint8_t>(ddcAddress),
-                                    std::span(command, static_cast<size_t>(3 + count)), txBuffer);
-        // The write result does not matter: a lost packet is a missing acknowledgement.
-        gfx->I2cWrite(deviceId, ddcAddress, txBuffer, static_cast<int32_t>(length));
-        for (int attempt = 0; attempt < kAckAttempts; ++attempt) {
-            if (WaitAckFast()) {
-                return true;
-            }
-        }
-        return false;
+        return SendAwaitingFastAck(std::span(command, static_cast<size_t>(3 + count)),
+                                   kAckAttempts);
     };
     const auto report = [this](int32_t done) {
         if (delegate != nullptr) {

@@ -39,31 +39,19 @@ uint32_t Big32(const uint8_t* in) {
            static_cast<uint32_t>(in[2]) << 8 | static_cast<uint32_t>(in[3]);
 }
 
-}  // namespace
-
-// Writes count bytes at a chip address in one memory-write packet and waits for its
-// acknowledgement, with up to `attempts` fast waits. The write's own result does not matter:
-// a lost packet shows as a missing acknowledgement.
-static bool WriteChipMemory(ZorvanControl& control, uint32_t address, const uint8_t* data,
-                            uint32_t count, int attempts) {
+// Writes count bytes (at most 115) at a chip address in one memory-write packet.
+bool WriteChipMemory(ZorvanControl& control, uint32_t address, const uint8_t* data,
+                     uint32_t count, int attempts) {
     uint8_t command[5 + kMemoryWriteBytes] = {kMemoryWriteCode,
                                               static_cast<uint8_t>(address >> 24),
                                               static_cast<uint8_t>(address >> 16),
                                               static_cast<uint8_t>(address >> 8),
                                               static_cast<uint8_t>(address)};
     std::copy_n(data, count, command + 5);
-    const size_t length =
-        ddc::BuildCommandPacket(static_cast<uint8_t>(control.ddcAddress),
-                                std::span(command, 5 + count), control.txBuffer);
-    control.gfx->I2cWrite(control.deviceId, control.ddcAddress, control.txBuffer,
-                          static_cast<int32_t>(length));
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (control.WaitAckFast()) {
-            return true;
-        }
-    }
-    return false;
+    return control.SendAwaitingFastAck(std::span(command, 5 + count), attempts);
 }
+
+}  // namespace
 
 bool ZorvanControl::ClearEsmHandle() {
     return SendFixedPacket(kClearEsmHandlePacket) && WaitAck();

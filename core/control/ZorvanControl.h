@@ -49,6 +49,9 @@ public:
     // The acknowledgement after a vendor command: the normal and the download timing.
     bool WaitAck();
     bool WaitAckFast();
+    // A download packet: sent whatever the write returns (a lost packet shows as a missing
+    // acknowledgement), then acknowledged within up to `attempts` fast waits.
+    bool SendAwaitingFastAck(std::span<const uint8_t> command, int attempts);
     // Sends a copy of a stored packet with its variable bytes filled in.
     bool SendFixedPacket(const FixedPacket& packet, std::span<const uint8_t> variableBytes = {});
     // Reads length bytes of the chip's address space into out (not rxBuffer); a piece that
@@ -137,6 +140,12 @@ public:
     bool ProgramFlash(const uint8_t* data, int32_t length, uint8_t programCode,
                       uint32_t regionOffset, int32_t* progress, int32_t progressTotal,
                       uint32_t* stepCode);
+    // ProgramFlash into a region the erase before has just blanked: data of nothing but 0xFF
+    // sends no block under the codes that skip erased blocks, which ProgramFlash reports as
+    // a failure, yet the flash already holds exactly that, so it counts as written.
+    bool ProgramErasedRegion(const uint8_t* data, int32_t length, uint8_t programCode,
+                             uint32_t regionOffset, int32_t* progress, int32_t progressTotal,
+                             uint32_t* stepCode);
     // The mailbox steps below ProgramFlash and ReadFlash.
     bool IspReadResponse(uint8_t* out, int32_t length);
     bool IspClearResponse();

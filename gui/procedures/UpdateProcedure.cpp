@@ -1,7 +1,5 @@
 // The firmware update of the host device ("Start", or "Update" in the one-step layout):
 // the firmware regions, then as configured the Device Certificate and the CMDB.
-#include <algorithm>
-
 #include "core/cert/CertificateArea.h"
 #include "core/config/Log.h"
 #include "core/control/VersionText.h"
@@ -232,12 +230,9 @@ bool ZorvanQuillonDlg::WriteFirmwareRegions(uint32_t& stepCode) {
     const uint8_t* image = control_.firmwareImage.data();
     int32_t counter = 0;
     const auto write = [&](const Region& region, int32_t progressTotal) {
-        const uint8_t* bytes = image + region.offset;
-        // A region of nothing but 0xFF sends no block, which ProgramFlash reports as a
-        // failure; the erase before has already left exactly that in the flash.
-        return control_.ProgramFlash(bytes, region.length, PROGRAM_CODE_NORMAL, region.offset,
-                                     &counter, progressTotal, &stepCode) ||
-               std::all_of(bytes, bytes + region.length, [](uint8_t b) { return b == 0xFF; });
+        return control_.ProgramErasedRegion(image + region.offset, region.length,
+                                            PROGRAM_CODE_NORMAL, region.offset, &counter,
+                                            progressTotal, &stepCode);
     };
     return write(kBootRegion, control_.firmwareLength) && write(kMainRegion, total) &&
            (!imageCmdb || write(kImageCmdbRegion, total)) && write(kTailRegion, total);

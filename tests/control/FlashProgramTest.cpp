@@ -210,6 +210,26 @@ INSTANTIATE_TEST_SUITE_P(Codes, ProgramCodes,
                                            CodeCase{0x78, {0x78, 0x7B}, false},
                                            CodeCase{0x42, {0x10, 0x13}, false}));
 
+// Into a freshly erased region, blank data is written by sending nothing; a block that had
+// to go and failed stays a failure, blank or not.
+TEST_F(FlashProgramTest, ErasedRegionTakesBlankDataButNoFailedBlock) {
+    const std::vector<uint8_t> blank(504, 0xFF);
+    const size_t writesBefore = link.CountOf(LinkOp::kAuxWrite);
+    EXPECT_TRUE(control.ProgramErasedRegion(blank.data(), 504, PROGRAM_CODE_76, 0, nullptr, 504,
+                                            &step));
+    EXPECT_EQ(link.CountOf(LinkOp::kAuxWrite), writesBefore);
+
+    link.QueueAuxWriteResult(GFX_AUX_NACK);  // the request body
+    EXPECT_FALSE(control.ProgramErasedRegion(blank.data(), 504, PROGRAM_CODE_ALL, 0, nullptr, 504,
+                                             &step))
+        << "0x77 sends erased blocks too";
+    link.QueueAuxWriteResult(GFX_AUX_NACK);
+    const std::vector<uint8_t> data = Pattern(10);
+    EXPECT_FALSE(control.ProgramErasedRegion(data.data(), 10, PROGRAM_CODE_NORMAL, 0, nullptr, 10,
+                                             &step));
+    EXPECT_EQ(step, 1u);
+}
+
 TEST_F(FlashProgramTest, BlockAfterASkippedOneIsWrittenAtItsOwnAddress) {
     MailboxChip chip(link);
     std::vector<uint8_t> data(504, 0xFF);
