@@ -6,7 +6,7 @@
 
 namespace zorvan::gui {
 
-// The system's button-face and button-text colours on the reference desktop.
+// The button-face and button-text colours the dialog is painted in (our fixed light theme).
 inline constexpr ColorRef kButtonFace = 0xF0F0F0;
 inline constexpr ColorRef kButtonText = 0x000000;
 

@@ -49,8 +49,8 @@ wxString Wildcard(const std::wstring& filter) {
 }
 
 #ifdef ZORVAN_GTK_CSS
-// The template's rows are 12 to 20 dialog units high, as on the desktop the dialog was
-// drawn for; GTK's default theme pads entries and buttons beyond that.
+// Our layouts give rows of 12 to 20 dialog units; GTK's default theme pads entries and
+// buttons beyond that, so they are tightened to fit.
 void CompactTheme() {
     static bool done = false;
     if (done) {
