@@ -1,7 +1,8 @@
 // The plain firmware update (-Run) from file loading to the reset, against the virtual chip
 // on the virtual clock. Reports the host CPU time per update (the benchmark's own time),
 // the simulated link time and its ratio to the protocol's lower bound: its fixed pauses plus
-// the wire time of every transaction, as the virtual chip's AUX channel charges it.
+// the wire time of every transaction, as the virtual chip's AUX channel charges it. Each
+// image size runs with and without VerifyAfterWrite.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -64,13 +65,14 @@ void WriteAll(const fs::path& path, const std::string& bytes) {
 }
 
 // A demo folder whose image has `nonBlankPercent` of its 504-byte blocks in the written
-// regions holding data; the rest stay 0xFF and cost no transfer.
+// regions holding data; the rest stay 0xFF and cost no transfer. With `verify` the update
+// reads every written range back (VerifyAfterWrite=1).
 class Bench {
 public:
-    explicit Bench(int nonBlankPercent) {
+    Bench(int nonBlankPercent, bool verify) : verify_(verify) {
         folder_ = fs::temp_directory_path() /
                   ("zorvan-bench-" + std::to_string(::getpid()) + "-" +
-                   std::to_string(nonBlankPercent));
+                   std::to_string(nonBlankPercent) + (verify ? "-verify" : ""));
         std::vector<std::wstring> written;
         std::wstring error;
         if (!sim::WriteDemoAssets(folder_.wstring(), written, error)) {
@@ -114,6 +116,7 @@ public:
             if (LoadConfigFromFolder(ConfigProgram::Console, folder_.wstring() + L"/", config,
                                      control, message)) {
                 config.firmwareReady = true;
+                config.verifyAfterWrite = verify_;
                 control.InitGraphicsAdapter(message);
                 console::ConsoleSession session{control, config, std::wstring()};
                 const int saved = Silence();
@@ -172,11 +175,12 @@ private:
 
     fs::path folder_;
     std::string pristineState_;
+    bool verify_ = false;
     bool ready_ = false;
 };
 
 void BM_RunUpdate(benchmark::State& state) {
-    const Bench bench(static_cast<int>(state.range(0)));
+    const Bench bench(static_cast<int>(state.range(0)), state.range(1) != 0);
     if (!bench.Ready()) {
         state.SkipWithError("cannot write the demo folder");
         return;
@@ -199,10 +203,13 @@ void BM_RunUpdate(benchmark::State& state) {
 }
 
 BENCHMARK(BM_RunUpdate)
-    ->ArgName("non_blank_percent")
-    ->Arg(10)
-    ->Arg(50)
-    ->Arg(100)
+    ->ArgNames({"non_blank_percent", "verify"})
+    ->Args({10, 0})
+    ->Args({50, 0})
+    ->Args({100, 0})
+    // The read-back reads whole ranges, blank blocks too: its cost does not depend on the data.
+    ->Args({10, 1})
+    ->Args({100, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "console/StatusUpdater.h"
 #include "core/config/LoadConfig.h"
 #include "core/config/Log.h"
+#include "core/control/LinkReservation.h"
 #include "core/control/ZorvanControl.h"
 #include "core/platform/ConsoleOut.h"
 #include "core/platform/Files.h"
@@ -31,8 +32,8 @@ void StartLog(const IspConfig& config) {
 }
 
 // The selection transcript goes to the log only; the outcome is printed and logged. The
-// program goes on to the command whatever the outcome.
-void ReportGraphicsAdapter(ZorvanControl& control, std::wstring& message) {
+// program goes on to the command whatever the outcome; returns InitGraphicsAdapter's result.
+int32_t ReportGraphicsAdapter(ZorvanControl& control, std::wstring& message) {
     const int32_t result = control.InitGraphicsAdapter(message);
     AppendLog(message);
     switch (result) {
@@ -53,6 +54,7 @@ void ReportGraphicsAdapter(ZorvanControl& control, std::wstring& message) {
             break;
         }
     }
+    return result;
 }
 
 // The exit status: always 0 unless ExitStatus=1 asks it to tell the outcome.
@@ -65,9 +67,11 @@ int ExitWith(const IspConfig& config, int status) { return config.exitStatus ? s
 }  // namespace
 
 int RunConsoleApp(const std::vector<std::wstring>& args) {
-    // Declaration order is destruction order reversed: the simulator session outlives the
-    // core, whose backends release their (possibly simulated) drivers when it goes, and
-    // the progress delegate outlives the core that points at it.
+    // Declaration order is destruction order reversed: the link stays locked until the
+    // virtual chip has been saved, the simulator session outlives the core, whose backends
+    // release their (possibly simulated) drivers when it goes, and the progress delegate
+    // outlives the core that points at it.
+    std::unique_ptr<platform::LinkLock> linkLock;
     std::unique_ptr<sim::Session> simulator;
     StatusUpdater updater;
     ZorvanControl control;
@@ -92,7 +96,7 @@ int RunConsoleApp(const std::vector<std::wstring>& args) {
 
     StartLog(config);
     platform::Print(kBanner);
-    ReportGraphicsAdapter(control, message);
+    const int32_t selection = ReportGraphicsAdapter(control, message);
 
     message.clear();
     const ParsedCommand parsed = ParseCommandLine(args);
@@ -113,6 +117,16 @@ int RunConsoleApp(const std::vector<std::wstring>& args) {
             return ExitWith(config, kExitFailed);
         }
         PrintAndLog(message);
+    }
+
+    // The link is what adapter selection found (probing for the chip, on every backend but
+    // NVIDIA), so it is locked after it and before the operation's first packet.
+    linkLock = ReserveLink(control, selection,
+                           simulator ? simulator->LinkScope() : std::wstring(), message);
+    if (!linkLock) {
+        PrintWarning(message);
+        AppendLog(message);
+        return ExitWith(config, kExitFailed);
     }
 
     control.delegate = &updater;

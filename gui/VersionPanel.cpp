@@ -109,7 +109,7 @@ void ZorvanQuillonDlg::OnGetFwVersion() {
 void ZorvanQuillonDlg::OnRefresh() {
     AppendLog(L"------------------------------------\r\n");
     std::wstring text;
-    control_.InitGraphicsAdapter(text);
+    adapterSelection_ = control_.InitGraphicsAdapter(text);
     AppendLog(text);
     host_.SetText(IDC_ADAPTER_BOX, control_.gfxName);
 }
@@ -130,9 +130,15 @@ void ZorvanQuillonDlg::SetupOneStepPanel() {
     host_.SetText(IDC_NEW_VERSION_LINE, L"");
 
     control_.ddcAddress = config_.ddcAddress;
-    currentChipType_ = control_.GetChipType();
+    // The panel reads the chip (and the ports' chips) only while it holds the link; a busy
+    // link leaves the panel as for a chip that does not answer, with the reason shown.
+    const std::unique_ptr<platform::LinkLock> link = HoldLink();
+    currentChipType_ = CHIP_NONE;
     std::wstring text;
-    control_.GetChipInfo(currentChipType_, text);
+    if (link) {
+        currentChipType_ = control_.GetChipType();
+        control_.GetChipInfo(currentChipType_, text);
+    }
     text = FormatVersion(currentChipType_, control_.chipVersion);
 
     if (hostReady_ == 0 && port1Ready_ == 0 && port2Ready_ == 0) {
@@ -141,9 +147,11 @@ void ZorvanQuillonDlg::SetupOneStepPanel() {
         statusLine_.SetTextColour(kRed);
         host_.Redraw(IDC_STATUS_LINE);
         statusLine_.SetWindowText(L"System connecting ... failed!");
-        host_.SetText(IDC_OUTPUT_BOX,
-                      L"Firmware updating can't be started!\r\n"
-                      L"Please shut down system for a while and restart it!\r\n");
+        if (link) {
+            host_.SetText(IDC_OUTPUT_BOX,
+                          L"Firmware updating can't be started!\r\n"
+                          L"Please shut down system for a while and restart it!\r\n");
+        }
         host_.Enable(IDC_START, false);
     } else {
         control_.firmwarePath = fwFilePath_;

@@ -39,7 +39,8 @@ void ZorvanQuillonDlg::OnInitDialog() {
         DeleteLogFile();
     }
     std::wstring report;
-    control_.InitGraphicsAdapter(report);  // a failure shows in the adapter box and the log
+    // A failure shows in the adapter box and the log.
+    adapterSelection_ = control_.InitGraphicsAdapter(report);
     AppendLog(report);
     control_.delegate = this;
     if (config_.oneStepProgramming) {
@@ -181,20 +182,31 @@ void ZorvanQuillonDlg::OnCommand(ControlId id, Notification what) {
         case IDC_CMDB_CHECK:
             OnCheckBox(id);
             break;
+        // The buttons that talk to the chip do so only while this program holds its link.
         case IDC_START:
-            OnStart();
+            if (const auto link = HoldLink()) {
+                OnStart();
+            }
             break;
         case IDC_SECURE_ISP:
-            OnSecureIsp();
+            if (const auto link = HoldLink()) {
+                OnSecureIsp();
+            }
             break;
         case IDC_GET_VERSION:
-            OnGetFwVersion();
+            if (const auto link = HoldLink()) {
+                OnGetFwVersion();
+            }
             break;
         case IDC_VERIFY_CERT:
-            OnVerifyCertificate();
+            if (const auto link = HoldLink()) {
+                OnVerifyCertificate();
+            }
             break;
         case IDC_ERASE:
-            OnEraseOrVerifyCmdb();
+            if (const auto link = HoldLink()) {
+                OnEraseOrVerifyCmdb();
+            }
             break;
         case IDC_REFRESH:
             OnRefresh();

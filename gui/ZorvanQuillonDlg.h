@@ -6,10 +6,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "core/config/IspConfig.h"
+#include "core/control/FlashVerify.h"
 #include "core/control/ZorvanControl.h"
+#include "core/platform/LinkLock.h"
 #include "gui/CColorStatic.h"
 #include "gui/dialog/DialogHost.h"
 #include "sim/Activation.h"
@@ -106,7 +109,7 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
     bool RunIspCore(int32_t& step);
     uint16_t ChooseEraseSelector();
     bool CompareFlashVersion();
-    bool WriteFirmwareRegions(uint32_t& stepCode);
+    bool WriteFirmwareRegions(uint32_t& stepCode, std::wstring& result);
     std::wstring UpdateQuestion(bool certificateReady) const;
     // The second button: the secure update (SecureIsp.cpp), or the certificate write
     // (WriteCertificate.cpp).
@@ -124,6 +127,9 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
     void RunFlashErase();
 
     // Steps the procedures share; ProcedureSteps.cpp.
+    // The link's lock for one procedure's chip traffic; null, after the failure is shown in
+    // the output box and its message box, when another program holds the link.
+    std::unique_ptr<platform::LinkLock> HoldLink();
     void BeginCommand(ControlId button);
     void ShowProgress(bool shown);
     void AppendStatusAndLog(const std::wstring& text);
@@ -147,7 +153,12 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
         bool showsProgress;
         const wchar_t* failed;
         const wchar_t* done;
+        const wchar_t* verifying;  // shown while it is read back (VerifyAfterWrite=1)
     };
+    // With VerifyAfterWrite=1: `verifying`, then the ranges read back and compared; "done!"
+    // (logged as `verifying` "Done"), or "failed!" with the first difference as the result.
+    bool VerifyAfterWriteStep(const wchar_t* verifying, std::span<const WrittenRange> ranges,
+                              std::wstring& result);
     bool WriteAreaStep(const uint8_t* data, int32_t length, uint8_t programCode,
                        uint32_t flashOffset, const AreaWrite& area, std::wstring& result);
     // "Flash writing "Device Certificate"... " at the certificate area, with programCode.
@@ -191,6 +202,8 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
     int32_t port1Ready_ = 0;
     int32_t port2Ready_ = 0;
     ChipType currentChipType_ = CHIP_NONE;
+    // The last adapter selection's result (2 until one ran: no link to lock).
+    int32_t adapterSelection_ = 2;
 };
 
 }  // namespace zorvan::gui

@@ -16,6 +16,9 @@ public:
         error.clear();
         return true;
     }
+    // What tells this virtual PC's links apart from those of other virtual PCs, which show
+    // the same adapters and display ids: the chip behind them, its state file.
+    virtual std::wstring LinkScope() const { return std::wstring(); }
 };
 
 struct ActivationResult {

@@ -1,6 +1,8 @@
 #include "sim/SimulatorSession.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "core/platform/Files.h"
@@ -94,5 +96,14 @@ bool SimulatorSession::SaveState(std::wstring& error) {
     return sim::SaveState(statePath_, chip_.StateForNextRun(), error) &&
            portSwitch_.SaveState(error);
 }
+
+std::wstring VirtualChipLinkScope(const std::wstring& statePath) {
+    std::error_code failed;
+    const std::filesystem::path canonical =
+        std::filesystem::weakly_canonical(platform::NativePath(statePath), failed);
+    return L"virtual chip " + (failed ? statePath : FromUtf8(canonical.string()));
+}
+
+std::wstring SimulatorSession::LinkScope() const { return VirtualChipLinkScope(statePath_); }
 
 }  // namespace zorvan::sim

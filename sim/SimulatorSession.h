@@ -35,6 +35,7 @@ public:
     SimulatorSession& operator=(const SimulatorSession&) = delete;
 
     bool SaveState(std::wstring& error) override;
+    std::wstring LinkScope() const override;
 
     VirtualChip& Chip() { return chip_; }
     PortSwitch& Switch() { return portSwitch_; }
@@ -65,6 +66,10 @@ private:
 // The virtual PC of a vendor: the default machine, whose Intel driver supports LS-PCON only
 // when the vendor is LSPCON.
 PcSpec PcForVendor(const std::wstring& vendor);
+
+// The link scope of the virtual PC whose chip keeps its state in that file: one chip however
+// its state file is reached (another folder's relative path, a symbolic link).
+std::wstring VirtualChipLinkScope(const std::wstring& statePath);
 
 // The state file a [Simulator] StateFile value names: relative to the folder of Config.ini.
 std::wstring ResolveStatePath(const std::wstring& configPath, const std::wstring& stateFile);

@@ -11,7 +11,9 @@
 #include "console/steps/CertificateSteps.h"
 #include "console/steps/IspSteps.h"
 #include "console/steps/RunSteps.h"
+#include "console/steps/VerifySteps.h"
 #include "core/config/Log.h"
+#include "core/control/FlashVerify.h"
 #include "core/control/ImageFiles.h"
 #include "core/control/StoredPackets.h"
 #include "core/control/ZorvanControl.h"
@@ -43,16 +45,22 @@ bool WriteRegion(ZorvanControl& control, const Region& region, int32_t& progress
                                        &step);
 }
 
-bool WriteFirmware(ConsoleSession& session) {
-    ZorvanControl& control = session.control;
-    platform::Print(L"Flash writing FW......   0%");
-    const bool withCmdbBlock =
-        ImageCarries(control, kCmdbFlashOffset, kCmdbSignature) && !session.config.programCmdb;
+// The regions of the image this run writes, in their order: the CMDB block of the image
+// only when it carries one and the CMDB file is not written instead.
+std::vector<Region> FirmwareRegions(const ConsoleSession& session) {
+    const bool withCmdbBlock = ImageCarries(session.control, kCmdbFlashOffset, kCmdbSignature) &&
+                               !session.config.programCmdb;
     std::vector<Region> regions = {kFirstCode, kSecondCode};
     if (withCmdbBlock) {
         regions.push_back(kCmdbBlock);
     }
     regions.push_back(kLastRegion);
+    return regions;
+}
+
+bool WriteFirmware(ConsoleSession& session, const std::vector<Region>& regions) {
+    ZorvanControl& control = session.control;
+    platform::Print(L"Flash writing FW......   0%");
     int32_t laterTotal = 0;
     for (const Region& region : regions) {
         laterTotal += static_cast<int32_t>(region.length);
@@ -68,6 +76,15 @@ bool WriteFirmware(ConsoleSession& session) {
     platform::Print(L" [done!]\r\n");
     AppendLog(L"Flash writing FW...... Done\r\n");
     return true;
+}
+
+bool VerifyFirmware(ConsoleSession& session, const std::vector<Region>& regions,
+                    std::wstring& message) {
+    std::vector<WrittenRange> ranges;
+    for (const Region& region : regions) {
+        ranges.push_back(ImageRange(session.control.firmwareImage, region.offset, region.length));
+    }
+    return VerifyAfterWriteStep(session, L"Verifying FW", ranges, message);
 }
 
 bool LoadFiles(ConsoleSession& session, std::wstring& message) {
@@ -118,8 +135,12 @@ bool RunIsp(ConsoleSession& session, std::wstring& message) {
     const bool firmware = session.config.firmwareReady;
     VersionReadBack version;
     if (firmware) {
-        if (!WriteFirmware(session)) {
+        const std::vector<Region> regions = FirmwareRegions(session);
+        if (!WriteFirmware(session, regions)) {
             message = L"Flash writing FW...... Failed!\r\n";
+            return false;
+        }
+        if (!VerifyFirmware(session, regions, message)) {
             return false;
         }
         version = ReadBackVersion(control);

@@ -5,13 +5,17 @@
 // the banner; the flash is left as far as it got.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "console/ConsoleText.h"
 #include "console/Procedures.h"
 #include "console/steps/CertificateSteps.h"
 #include "console/steps/IspSteps.h"
 #include "console/steps/RunSteps.h"
+#include "console/steps/VerifySteps.h"
+#include "core/cert/SecureImagePlan.h"
 #include "core/config/Log.h"
+#include "core/control/FlashVerify.h"
 #include "core/control/ZorvanControl.h"
 #include "core/platform/Clock.h"
 #include "core/platform/ConsoleOut.h"
@@ -116,7 +120,13 @@ bool WriteImage(ConsoleSession& session, std::wstring& message) {
     }
     platform::Print(L" [done!]\r\n");
     AppendLog(L"Flash writing FW...... Done\r\n");
-    return true;
+    std::vector<WrittenRange> ranges;
+    for (const cert::SecureRegion& region : cert::PlanSecureRegions(
+             session.control.firmwareImage, includeCertificate, config.programCmdb)) {
+        ranges.push_back(ImageRange(session.control.firmwareImage, region.offset,
+                                    static_cast<uint32_t>(region.length)));
+    }
+    return VerifyAfterWriteStep(session, L"Verifying FW", ranges, message);
 }
 
 // A certificate that does not read back is reported; the update itself goes on.

@@ -1,6 +1,7 @@
 #include "console/steps/CertificateSteps.h"
 
 #include "console/ConsoleText.h"
+#include "console/steps/VerifySteps.h"
 #include "core/cert/CertificateArea.h"
 #include "core/config/Log.h"
 #include "core/control/ZorvanControl.h"
@@ -44,7 +45,11 @@ bool WriteCertificate(ConsoleSession& session, const CertificateWrite& how, std:
     }
     platform::Print(L" [done!]\r\n");
     AppendLog(label + L"...... Done\r\n");
-    return true;
+    const WrittenRange written = {
+        cert::CERTIFICATE_OFFSET,
+        std::span<const uint8_t>(control.certificate.data(),
+                                 static_cast<size_t>(control.certificateLength))};
+    return VerifyAfterWriteStep(session, L"Verifying Device Certificate", {&written, 1}, message);
 }
 
 }  // namespace

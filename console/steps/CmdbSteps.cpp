@@ -1,6 +1,9 @@
 #include "console/steps/IspSteps.h"
 
+#include <algorithm>
+
 #include "console/ConsoleText.h"
+#include "console/steps/VerifySteps.h"
 #include "core/config/Log.h"
 #include "core/control/Cmdb.h"
 #include "core/control/ZorvanControl.h"
@@ -22,7 +25,11 @@ bool WriteCmdbStep(ConsoleSession& session, std::wstring& message) {
     }
     platform::Print(L" [done!]\r\n");
     AppendLog(L"Flash writing CMDB... Done\r\n");
-    return true;
+    const WrittenRange written = {
+        kCmdbFlashOffset,
+        std::span<const uint8_t>(control.cmdbImage).first(
+            std::min(control.cmdbImage.size(), static_cast<size_t>(control.cmdbLength)))};
+    return VerifyAfterWriteStep(session, L"Verifying CMDB", {&written, 1}, message);
 }
 
 bool VerifyCmdbStep(ConsoleSession& session, std::wstring& message) {

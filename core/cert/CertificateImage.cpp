@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/cert/CertificateArea.h"
+#include "core/cert/SecureImagePlan.h"
 #include "core/control/ZorvanControl.h"
 #include "core/platform/Text.h"
 
@@ -25,44 +26,35 @@ constexpr uint32_t kSecondRegionLength = 0x3C000;
 constexpr uint32_t kImageSize = 0x80000;
 constexpr uint32_t kSecureVerificationFailed = 0x504;
 
-struct SecureRegion {
-    uint32_t offset;
-    int32_t length;
-    uint8_t programCode;
-};
-
 bool ImageHolds(const std::vector<uint8_t>& image, uint32_t offset, const char* tag) {
     const size_t size = std::strlen(tag);
     return image.size() >= offset + size && std::memcmp(image.data() + offset, tag, size) == 0;
 }
 
-// The regions of a secure write in their order, and the progress total across them: the
-// certificate and CMDB areas only when the image carries them and they are wanted.
+}  // namespace
+
+namespace cert {
+
 std::vector<SecureRegion> PlanSecureRegions(const std::vector<uint8_t>& image,
-                                            bool includeCertificate, bool skipCmdb,
-                                            int32_t& total) {
-    const bool writeCertificate = includeCertificate && ImageHolds(image, cert::CERTIFICATE_OFFSET,
-                                                                   cert::CERTIFICATE_SIGNATURE);
+                                            bool includeCertificate, bool skipCmdb) {
+    const bool writeCertificate =
+        includeCertificate && ImageHolds(image, CERTIFICATE_OFFSET, CERTIFICATE_SIGNATURE);
     const bool writeCmdb = !skipCmdb && ImageHolds(image, kCmdbOffset, "CMDB");
     std::vector<SecureRegion> regions = {
         {0, static_cast<int32_t>(kFirstRegionLength), 0x10},
         {kFirstRegionLength, static_cast<int32_t>(kSecondRegionLength), 0x76},
     };
     if (writeCertificate) {
-        regions.push_back({cert::CERTIFICATE_OFFSET, cert::SPI_CERTIFICATE_SIZE, 0x76});
+        regions.push_back({CERTIFICATE_OFFSET, SPI_CERTIFICATE_SIZE, 0x76});
     }
     if (writeCmdb) {
         regions.push_back({kCmdbOffset, kCmdbLength, 0x76});
     }
     regions.push_back({kLastRegionOffset, kLastRegionLength, 0x77});
-    total = 0;
-    for (const SecureRegion& region : regions) {
-        total += region.length;
-    }
     return regions;
 }
 
-}  // namespace
+}  // namespace cert
 
 uint8_t ZorvanControl::VerifyCertificate(bool throughChipMemory) {
     if (certificateLength <= 0 || certificate.size() < static_cast<size_t>(certificateLength)) {
@@ -93,12 +85,15 @@ bool ZorvanControl::ProgramSecureImage(bool includeCertificate, uint32_t& stepCo
         text = Format(L"Flash write failed! (step: 0x%x)\r\n", 0u);
         return false;
     }
+    const std::vector<cert::SecureRegion> regions =
+        cert::PlanSecureRegions(firmwareImage, includeCertificate, skipCmdb);
     int32_t total = 0;
-    const std::vector<SecureRegion> regions =
-        PlanSecureRegions(firmwareImage, includeCertificate, skipCmdb, total);
+    for (const cert::SecureRegion& region : regions) {
+        total += region.length;
+    }
     int32_t done = 0;
     for (size_t i = 0; i < regions.size(); ++i) {
-        const SecureRegion& region = regions[i];
+        const cert::SecureRegion& region = regions[i];
         const uint8_t* bytes = firmwareImage.data() + region.offset;
         if (ProgramErasedRegion(bytes, region.length, region.programCode, region.offset, &done,
                                 total, &stepCode)) {

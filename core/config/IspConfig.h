@@ -36,6 +36,8 @@ struct IspConfig {
     bool secureIsp = false;
     bool programDeviceCertificate = false;
     bool programCmdb = false;
+    // Every range written (firmware regions, certificate, CMDB) is read back and compared.
+    bool verifyAfterWrite = false;
     // Console: a firmware image path is configured (the file check recomputes it).
     bool firmwareReady = false;
     // Console: ExitStatus=1 makes the exit status tell the outcome (0 done, 1 failed,

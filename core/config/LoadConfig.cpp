@@ -157,6 +157,7 @@ void ReadSwitchesAndPaths(const SectionReader& r, ConfigProgram program, IspConf
     c.secureIsp = r.Int(L"SecureISP") == 1;
     c.programDeviceCertificate = r.Int(L"ProgramDeviceCertificate") == 1;
     c.programCmdb = r.Int(L"ProgramCMDB") == 1;
+    c.verifyAfterWrite = r.Int(L"VerifyAfterWrite") == 1;
     if (c.secureIsp) {
         r.Path(L"ESMFilePath", c.esmPath);
     }

@@ -5,6 +5,7 @@
 
 #include "core/cert/CertificateArea.h"
 #include "core/config/Log.h"
+#include "core/control/LinkReservation.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Text.h"
 #include "gui/Resource.h"
@@ -12,6 +13,21 @@
 #include "gui/procedures/ProcedureTexts.h"
 
 namespace zorvan::gui {
+
+std::unique_ptr<platform::LinkLock> ZorvanQuillonDlg::HoldLink() {
+    std::wstring message;
+    std::unique_ptr<platform::LinkLock> lock =
+        ReserveLink(control_, adapterSelection_,
+                    simulator_ ? simulator_->LinkScope() : std::wstring(), message);
+    if (lock == nullptr) {
+        SetStatusColour(STATUS_FAILED);
+        host_.SetText(IDC_OUTPUT_BOX, message);
+        host_.Redraw(IDC_OUTPUT_BOX);
+        AppendLog(message);
+        ShowResult(message, false);
+    }
+    return lock;
+}
 
 void ZorvanQuillonDlg::BeginCommand(ControlId button) {
     if (config_.notDeleteLogFile) {
@@ -103,6 +119,26 @@ bool ZorvanQuillonDlg::WriteAreaStep(const uint8_t* data, int32_t length, uint8_
     }
     AppendStatus(texts::kDone);
     AppendLog(area.done);
+    const WrittenRange written = {
+        flashOffset, std::span<const uint8_t>(data, static_cast<size_t>(length))};
+    return VerifyAfterWriteStep(area.verifying, {&written, 1}, result);
+}
+
+bool ZorvanQuillonDlg::VerifyAfterWriteStep(const wchar_t* verifying,
+                                            std::span<const WrittenRange> ranges,
+                                            std::wstring& result) {
+    if (!config_.verifyAfterWrite) {
+        return true;
+    }
+    AppendStatus(verifying);
+    const VerifyOutcome outcome = VerifyWrittenFlash(control_, ranges);
+    if (outcome.kind != VerifyOutcome::Kind::kEqual) {
+        AppendStatus(texts::kFailed);
+        result = VerifyFailureText(outcome);
+        return false;
+    }
+    AppendStatus(texts::kDone);
+    AppendLog(std::wstring(verifying) + L"Done\r\n");
     return true;
 }
 
@@ -110,7 +146,7 @@ bool ZorvanQuillonDlg::WriteCertificateStep(uint8_t programCode, std::wstring& r
     static constexpr AreaWrite kCertificate = {
         L"Flash writing \"Device Certificate\"... ", false,
         L"Flash writing \"Device Certificate\" failed! (step: 0x%x)\r\n",
-        L"Flash writing \"Device Certificate\"... Done\r\n"};
+        L"Flash writing \"Device Certificate\"... Done\r\n", texts::kVerifyingCertificate};
     return WriteAreaStep(control_.certificate.data(), control_.certificateLength, programCode,
                          cert::CERTIFICATE_OFFSET, kCertificate, result);
 }
@@ -127,7 +163,8 @@ std::wstring ZorvanQuillonDlg::VerifyWrittenCertificate(bool& verified) {
 bool ZorvanQuillonDlg::WriteCmdbStep(std::wstring& result) {
     static constexpr AreaWrite kCmdb = {L"Flash writing CMDB... ", true,
                                         L"Flash writing CMDB failed! (step: 0x%x)\r\n",
-                                        L"Flash writing CMDB... Done\r\n"};
+                                        L"Flash writing CMDB... Done\r\n",
+                                        L"Verifying CMDB... "};
     return WriteAreaStep(control_.cmdbImage.data(), control_.cmdbLength, PROGRAM_CODE_NORMAL,
                          kCmdbFlashOffset, kCmdb, result);
 }

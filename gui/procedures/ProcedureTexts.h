@@ -24,6 +24,8 @@ inline constexpr wchar_t kCertificateVerified[] = L"Device Certificate... Verifi
 inline constexpr wchar_t kCertificateVerifyFailed[] = L"Device Certificate... Verify failed!\r\n";
 inline constexpr wchar_t kCertificateAreaBlank[] =
     L"Device Certificate... Verify failed! (No certificate data in SPI flash)\r\n";
+inline constexpr wchar_t kVerifyingCertificate[] = L"Verifying Device Certificate... ";
+inline constexpr wchar_t kVerifyingFirmware[] = L"Verifying firmware... ";
 inline constexpr wchar_t kCmdbVerified[] = L"CMDB... Verified successfully!\r\n";
 inline constexpr wchar_t kCmdbVerifyFailed[] = L"CMDB... Verify failed!\r\n";
 

@@ -3,6 +3,9 @@
 // driver is downloaded, handed its signature and started, and the image is written with
 // the secure program codes; as configured the Device Certificate and the CMDB follow. The
 // version read back is always compared with the image's.
+#include <vector>
+
+#include "core/cert/SecureImagePlan.h"
 #include "core/config/Log.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Files.h"
@@ -214,7 +217,8 @@ bool ZorvanQuillonDlg::SecureFlashWork(bool certificateReady, std::wstring& resu
     ShowProgress(true);
     uint32_t stepCode = 0;
     std::wstring failure;
-    if (!control_.ProgramSecureImage(!certificateReady && config_.debugMode, stepCode, failure,
+    const bool includeCertificate = !certificateReady && config_.debugMode;
+    if (!control_.ProgramSecureImage(includeCertificate, stepCode, failure,
                                      config_.programCmdb)) {
         AppendStatus(texts::kFailed);
         AppendLog(failure);
@@ -223,6 +227,15 @@ bool ZorvanQuillonDlg::SecureFlashWork(bool certificateReady, std::wstring& resu
     }
     AppendStatus(texts::kDone);
     AppendLog(L"Flash writing firmware... Done\r\n");
+    std::vector<WrittenRange> ranges;
+    for (const cert::SecureRegion& region :
+         cert::PlanSecureRegions(control_.firmwareImage, includeCertificate, config_.programCmdb)) {
+        ranges.push_back(ImageRange(control_.firmwareImage, region.offset,
+                                    static_cast<uint32_t>(region.length)));
+    }
+    if (!VerifyAfterWriteStep(texts::kVerifyingFirmware, ranges, result)) {
+        return false;
+    }
 
     if (config_.programDeviceCertificate && certificateReady) {
         if (!WriteCertificateStep(PROGRAM_CODE_78, result)) {

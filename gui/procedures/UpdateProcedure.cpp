@@ -1,5 +1,7 @@
 // The firmware update of the host device ("Start", or "Update" in the one-step layout):
 // the firmware regions, then as configured the Device Certificate and the CMDB.
+#include <vector>
+
 #include "core/cert/CertificateArea.h"
 #include "core/config/Log.h"
 #include "core/control/VersionText.h"
@@ -25,6 +27,16 @@ constexpr int32_t kRegionsTotal = 0x60400;
 constexpr int32_t kRegionsTotalWithCmdb = 0x60480;
 constexpr uint32_t kCertificateOffset = cert::CERTIFICATE_OFFSET;
 constexpr uint32_t kCmdbOffset = kCmdbFlashOffset;
+
+// The regions in the order they are written; the image's CMDB block only when it is asked for.
+std::vector<Region> FirmwareRegions(bool imageCmdb) {
+    std::vector<Region> regions = {kBootRegion, kMainRegion};
+    if (imageCmdb) {
+        regions.push_back(kImageCmdbRegion);
+    }
+    regions.push_back(kTailRegion);
+    return regions;
+}
 
 }  // namespace
 
@@ -172,13 +184,9 @@ bool ZorvanQuillonDlg::UpdateDevice(std::wstring& result) {
         AppendStatus(L"Flash writing firmware... ");
         ShowProgress(true);
         uint32_t stepCode = 0;
-        if (!WriteFirmwareRegions(stepCode)) {
-            AppendStatus(texts::kFailed);
-            result = L"Flash writing FW...... Failed!\r\n";
+        if (!WriteFirmwareRegions(stepCode, result)) {
             return failAfterIsp();
         }
-        AppendStatus(texts::kDone);
-        AppendLog(L"Flash writing firmware... Done\r\n");
         r = true;
         if (config_.fwComparison && !CompareFlashVersion()) {
             result = L"ISP failed!\r\n";
@@ -189,7 +197,7 @@ bool ZorvanQuillonDlg::UpdateDevice(std::wstring& result) {
         static constexpr AreaWrite kCertificate = {
             L"Flash writing Device Certificate... ", false,
             L"Flash writing Device Certificate failed! (step: 0x%x)\r\n",
-            L"Flash writing Device Certificate... Done\r\n"};
+            L"Flash writing Device Certificate... Done\r\n", texts::kVerifyingCertificate};
         if (!WriteAreaStep(control_.certificate.data(), control_.certificateLength,
                            PROGRAM_CODE_NORMAL, kCertificateOffset, kCertificate, result)) {
             return failAfterIsp();
@@ -223,19 +231,32 @@ bool ZorvanQuillonDlg::UpdateDevice(std::wstring& result) {
 }
 
 // Regions 1, 2, (3) and 4 with one progress counter; region 1 counts against the image's
-// length, the later ones against the whole written size.
-bool ZorvanQuillonDlg::WriteFirmwareRegions(uint32_t& stepCode) {
+// length, the later ones against the whole written size. With VerifyAfterWrite=1 they are
+// then read back, result receiving a difference.
+bool ZorvanQuillonDlg::WriteFirmwareRegions(uint32_t& stepCode, std::wstring& result) {
     const bool imageCmdb = !config_.programCmdb && ImageHolds(kCmdbOffset, "CMDB");
     const int32_t total = imageCmdb ? kRegionsTotalWithCmdb : kRegionsTotal;
+    const std::vector<Region> regions = FirmwareRegions(imageCmdb);
     const uint8_t* image = control_.firmwareImage.data();
     int32_t counter = 0;
-    const auto write = [&](const Region& region, int32_t progressTotal) {
-        return control_.ProgramErasedRegion(image + region.offset, region.length,
-                                            PROGRAM_CODE_NORMAL, region.offset, &counter,
-                                            progressTotal, &stepCode);
-    };
-    return write(kBootRegion, control_.firmwareLength) && write(kMainRegion, total) &&
-           (!imageCmdb || write(kImageCmdbRegion, total)) && write(kTailRegion, total);
+    for (size_t i = 0; i < regions.size(); ++i) {
+        const Region& region = regions[i];
+        if (!control_.ProgramErasedRegion(image + region.offset, region.length,
+                                          PROGRAM_CODE_NORMAL, region.offset, &counter,
+                                          i == 0 ? control_.firmwareLength : total, &stepCode)) {
+            AppendStatus(texts::kFailed);
+            result = L"Flash writing FW...... Failed!\r\n";
+            return false;
+        }
+    }
+    AppendStatus(texts::kDone);
+    AppendLog(L"Flash writing firmware... Done\r\n");
+    std::vector<WrittenRange> ranges;
+    for (const Region& region : regions) {
+        ranges.push_back(ImageRange(control_.firmwareImage, region.offset,
+                                    static_cast<uint32_t>(region.length)));
+    }
+    return VerifyAfterWriteStep(texts::kVerifyingFirmware, ranges, result);
 }
 
 bool ZorvanQuillonDlg::RunIspCore(int32_t& step) {

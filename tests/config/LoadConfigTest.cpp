@@ -70,6 +70,7 @@ int64_t OneStep(const IspConfig& c) { return c.oneStepProgramming; }
 int64_t Secure(const IspConfig& c) { return c.secureIsp; }
 int64_t Cert(const IspConfig& c) { return c.programDeviceCertificate; }
 int64_t Cmdb(const IspConfig& c) { return c.programCmdb; }
+int64_t Verify(const IspConfig& c) { return c.verifyAfterWrite; }
 int64_t P1Ddc(const IspConfig& c) { return c.port1.ddcAddress; }
 int64_t P2Ddc(const IspConfig& c) { return c.port2.ddcAddress; }
 int64_t P1Ram(const IspConfig& c) { return c.port1.ramWriteAddress; }
@@ -125,6 +126,11 @@ TEST_F(LoadConfigTest, AppliesTheDefaultsAndLimitsOfEachIntegerKey) {
         {C, "SecureISP=1\r\n", Secure, 1},
         {C, "ProgramDeviceCertificate=1\r\n", Cert, 1},
         {C, "ProgramCMDB=0x1\r\n", Cmdb, 1},
+        {C, "", Verify, 0},
+        {C, "VerifyAfterWrite=1\r\n", Verify, 1},
+        {G, "VerifyAfterWrite=1\r\n", Verify, 1},
+        {G, "VerifyAfterWrite=2\r\n", Verify, 0},
+        {C, "VerifyAfterWrite=-1\r\n", Verify, 0},
         // One-step programming (on unless 0) rules out debug mode, secure ISP and the
         // certificate, but not the CMDB.
         {G, "DebugMode=1\r\n", Debug, 0},

@@ -501,5 +501,20 @@ INSTANTIATE_TEST_SUITE_P(
                      L"Secure ISP failed! \r\n(Version read back: 0xFF 0x01 not matched)\r\n"}),
     [](const ::testing::TestParamInfo<MismatchCase>& p) { return p.param.name; });
 
+// VerifyAfterWrite=1 in the secure update: the image's CMDB block lies outside what the chip
+// checks against the image's signature, so a worn cell there only shows when read back.
+TEST_F(SecureIsp, VerifyAfterWriteFindsAWornCellTheChipDoesNotCheck) {
+    Put(newImage_, kCmdbOffset, kFileCmdb);
+    Prepare("VerifyAfterWrite=1\r\n", kSimulator + "StuckFlashAddress=0x7E004\r\n");
+    Click();
+    const std::wstring failure =
+        Format(L"Verify after write failed at 0x7E004: wrote 0x%02X, read 0xFF!\r\n",
+               newImage_[0x7E004]);
+    EXPECT_THAT(Out(), HasSubstr(L"Flash writing firmware... done!\r\n"
+                                 L"Verifying firmware... failed!\r\n"));
+    EXPECT_THAT(Out(), Not(HasSubstr(L"comparison")));
+    ExpectFailed(failure);
+}
+
 }  // namespace
 }  // namespace zorvan::gui::testing

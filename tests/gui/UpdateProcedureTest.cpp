@@ -290,5 +290,65 @@ TEST_F(Update, OneStepWithAnUnloadableImageHasNothingToWrite) {
     EXPECT_EQ(EndAndReadChip().flash, oldFlash_);
 }
 
+// VerifyAfterWrite=1: each area the update writes is read back right after its write.
+TEST_F(Update, VerifyAfterWriteReadsEachWrittenAreaBack) {
+    WriteChipAndImage();
+    WriteKeys();
+    WriteConfig(kNormal + kFirmware + "VerifyAfterWrite=1\r\nProgramDeviceCertificate=1\r\n" +
+                "KeysFilePath=keys\\\r\nProgramCMDB=1\r\nCMDBFilePath=cmdb.bin\r\n");
+    Start();
+    Dlg().yesNoAnswers = {true};
+    ASSERT_TRUE(Dlg().Click(IDC_START));
+    const std::wstring out = Out();
+    EXPECT_THAT(out, HasSubstr(L"Flash writing firmware... done!\r\n"
+                               L"Verifying firmware... done!\r\n"
+                               L"Flash FW version comparison successful!  (v1.06)\r\n"));
+    EXPECT_THAT(out, HasSubstr(L"Flash writing Device Certificate... done!\r\n"
+                               L"Verifying Device Certificate... done!\r\n"
+                               L"Device Certificate... Verified successfully!\r\n"));
+    EXPECT_THAT(out, HasSubstr(L"Flash writing CMDB... done!\r\n"
+                               L"Verifying CMDB... done!\r\n"
+                               L"CMDB... Verified successfully!\r\n"));
+    EXPECT_THAT(ReadLog(), HasSubstr("Flash writing firmware... Done\r\n"
+                                     "Verifying firmware... Done\r\n"));
+    EXPECT_THAT(ReadLog(), HasSubstr("Verifying Device Certificate... Done\r\n"));
+    EXPECT_THAT(ReadLog(), HasSubstr("Verifying CMDB... Done\r\n"));
+    ExpectPassed(L"ISP completed!\r\n");
+}
+
+// The image's last byte sits on a worn cell: the version reads back right, so only the
+// read-back tells; with it the update fails in the failed colour with the address and bytes.
+class WornCell : public Update, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WornCell, FailsTheUpdateOnlyWithVerifyAfterWrite) {
+    const bool verify = GetParam();
+    WriteChipAndImage();
+    WriteConfig(kNormal + kFirmware + (verify ? "VerifyAfterWrite=1\r\n" : ""),
+                kSimulator + "StuckFlashAddress=0x7FFFF\r\n");
+    Start();
+    Dlg().yesNoAnswers = {true};
+    ASSERT_TRUE(Dlg().Click(IDC_START));
+    if (!verify) {
+        ExpectPassed(L"ISP completed!\r\n");
+        EXPECT_THAT(Out(), Not(HasSubstr(L"Verifying")));
+        return;
+    }
+    const std::wstring failure =
+        Format(L"Verify after write failed at 0x7FFFF: wrote 0x%02X, read 0xFF!\r\n",
+               newImage_[0x7FFFF]);
+    EXPECT_THAT(Out(), HasSubstr(L"Flash writing firmware... done!\r\n"
+                                 L"Verifying firmware... failed!\r\n"
+                                 L"System Reset ...Done\r\n" +
+                                 failure));
+    EXPECT_THAT(Out(), Not(HasSubstr(L"comparison")));
+    EXPECT_THAT(ReadLog(), HasSubstr(ToUtf8(failure)));
+    ExpectFailed(failure);
+}
+
+INSTANTIATE_TEST_SUITE_P(VerifyAfterWrite, WornCell, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) {
+                             return p.param ? "On" : "Off";
+                         });
+
 }  // namespace
 }  // namespace zorvan::gui::testing
