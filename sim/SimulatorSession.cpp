@@ -64,7 +64,7 @@ SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState 
     chip_.SetPowerLossAfterBlocks(settings.powerLossAfterBlocks);
     chip_.SetStuckFlashAddress(settings.stuckFlashAddress);
     if (!EqualsNoCase(settings.vendor, L"NVIDIA")) {
-        nvapi_.SetInitializeStatus(nvapi::NVAPI_LIBRARY_NOT_FOUND);
+        nvapi_.SetInitializeStatus(kNvLibraryNotFound);
     }
     previousDriver_ = &nvapi::ActiveDriver();
     nvapi::InstallDriver(&nvapi_);

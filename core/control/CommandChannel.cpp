@@ -190,12 +190,13 @@ bool ZorvanControl::WaitAckFast() {
     return CheckAcknowledgement(count);
 }
 
-bool ZorvanControl::SendAwaitingFastAck(std::span<const uint8_t> command, int attempts) {
+bool ZorvanControl::SendAwaitingFastAck(std::span<const uint8_t> command, int attempts,
+                                        size_t announcedBytes) {
     if (gfx == nullptr) {
         return false;
     }
-    const size_t length =
-        ddc::BuildCommandPacket(static_cast<uint8_t>(ddcAddress), command, txBuffer);
+    const size_t length = ddc::BuildCommandPacket(static_cast<uint8_t>(ddcAddress), command,
+                                                  txBuffer, announcedBytes);
     if (length == 0) {
         return false;
     }

@@ -18,9 +18,10 @@ uint8_t XorBytes(uint8_t seed, std::span<const uint8_t> bytes) {
 }
 
 size_t BuildCommandPacket(uint8_t ddcAddress, std::span<const uint8_t> command,
-                          std::span<uint8_t> out) {
+                          std::span<uint8_t> out, size_t announcedBytes) {
     const size_t count = command.size();
-    if (count == 0 || count > kMaxCommandBytes || out.size() < count + kCommandOverhead) {
+    if (count == 0 || count > kMaxCommandBytes || announcedBytes > kMaxCommandBytes ||
+        out.size() < count + kCommandOverhead) {
         return 0;
     }
     out[0] = kHostSource;
@@ -28,7 +29,7 @@ size_t BuildCommandPacket(uint8_t ddcAddress, std::span<const uint8_t> command,
     out[2] = kVendorOpcode;
     out[3] = 0x00;
     out[4] = 0x00;
-    out[5] = static_cast<uint8_t>(count + 2);
+    out[5] = static_cast<uint8_t>(std::max(count, announcedBytes) + 2);
     std::copy(command.begin(), command.end(), out.begin() + 6);
     const size_t length = count + kCommandOverhead;
     SealPacket(ddcAddress, out.first(length));

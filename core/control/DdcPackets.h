@@ -35,8 +35,11 @@ uint8_t XorBytes(uint8_t seed, std::span<const uint8_t> bytes);
 
 // Frames a vendor command (code first) into out. Returns the packet length, or 0 when the
 // command is empty, longer than kMaxCommandBytes or out is too small; out is then untouched.
+// announcedBytes, when larger than the command, is the command length the count byte n
+// announces although only the command follows (at most kMaxCommandBytes); the length byte
+// and the checksum always cover what is sent.
 size_t BuildCommandPacket(uint8_t ddcAddress, std::span<const uint8_t> command,
-                          std::span<uint8_t> out);
+                          std::span<uint8_t> out, size_t announcedBytes = 0);
 
 // Rewrites the last byte of a complete host packet as its checksum.
 void SealPacket(uint8_t ddcAddress, std::span<uint8_t> packet);

@@ -13,14 +13,10 @@
 namespace zorvan {
 namespace {
 
-// Memory-write packets carry at most 115 bytes; a 256-byte group is 115, 115 and 26.
-constexpr uint32_t kMemoryWriteBytes = 115;
+// A 256-byte group is 115, 115 and 26 bytes.
 constexpr uint32_t kGroupBytes = 256;
 constexpr uint32_t kGroupTailBytes = kGroupBytes - 2 * kMemoryWriteBytes;
 constexpr int kAckAttempts = 3;
-
-constexpr uint32_t kEsmAddress = 0x320000;
-constexpr uint32_t kDriverSignatureAddress = 0x31D2BC;
 
 constexpr uint8_t kEsmStatusCode = 0x77;
 constexpr uint32_t kEsmRunning = 0x40;
@@ -39,16 +35,22 @@ uint32_t Big32(const uint8_t* in) {
            static_cast<uint32_t>(in[2]) << 8 | static_cast<uint32_t>(in[3]);
 }
 
-// Writes count bytes (at most 115) at a chip address in one memory-write packet.
+// Code and address in front of the data of a memory-write packet.
+constexpr uint32_t kMemoryWriteHeader = 5;
+
+// Writes count bytes (at most 115, none for the empty packet) at a chip address in one
+// memory-write packet. announcedCount: the data bytes its count byte announces when that
+// is more than count (0: count itself).
 bool WriteChipMemory(ZorvanControl& control, uint32_t address, const uint8_t* data,
-                     uint32_t count, int attempts) {
-    uint8_t command[5 + kMemoryWriteBytes] = {kMemoryWriteCode,
-                                              static_cast<uint8_t>(address >> 24),
-                                              static_cast<uint8_t>(address >> 16),
-                                              static_cast<uint8_t>(address >> 8),
-                                              static_cast<uint8_t>(address)};
-    std::copy_n(data, count, command + 5);
-    return control.SendAwaitingFastAck(std::span(command, 5 + count), attempts);
+                     uint32_t count, int attempts, uint32_t announcedCount = 0) {
+    uint8_t command[kMemoryWriteHeader + kMemoryWriteBytes] = {
+        kMemoryWriteCode, static_cast<uint8_t>(address >> 24),
+        static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
+        static_cast<uint8_t>(address)};
+    std::copy_n(data, count, command + kMemoryWriteHeader);
+    const size_t announced = announcedCount > count ? kMemoryWriteHeader + announcedCount : 0;
+    return control.SendAwaitingFastAck(std::span(command, kMemoryWriteHeader + count), attempts,
+                                       announced);
 }
 
 }  // namespace
@@ -93,8 +95,10 @@ bool ZorvanControl::DownloadEsm() {
     }
     esmLength = static_cast<int32_t>(announced);
     esmPayload = esmImage.data() + kLengthHeaderSize;
-    const auto send = [this](uint32_t p, uint32_t count, int attempts) {
-        return WriteChipMemory(*this, kEsmAddress + p, esmPayload + p, count, attempts);
+    const auto send = [this](uint32_t p, uint32_t count, int attempts,
+                             uint32_t announcedCount = 0) {
+        return WriteChipMemory(*this, kEsmAddress + p, esmPayload + p, count, attempts,
+                               announcedCount);
     };
     const auto report = [this](uint32_t done) {
         if (delegate != nullptr) {
@@ -113,14 +117,21 @@ bool ZorvanControl::DownloadEsm() {
         report(p);
     } while (announced - p > kGroupBytes);
 
-    // The rest (1 to 256 bytes) in packets of at most 115 bytes, each with its exact count
-    // byte and one wait.
-    while (p < announced) {
-        const uint32_t count = std::min(kMemoryWriteBytes, announced - p);
-        if (!send(p, count, 1)) {
+    // The rest (1 to 256 bytes), each packet with one wait. Longer than 115 bytes: packets
+    // of at most 115 with exact count bytes. At most 115: the form known to reach real
+    // chips, one packet whose count byte announces 115 data bytes although only the rest
+    // follows, then a memory write without data at the ESM's end.
+    const uint32_t rest = announced - p;
+    if (rest <= kMemoryWriteBytes) {
+        if (!send(p, rest, 1, kMemoryWriteBytes) || !send(announced, 0, 1)) {
             return false;
         }
-        p += count;
+    } else {
+        for (; p < announced; p += kMemoryWriteBytes) {
+            if (!send(p, std::min(kMemoryWriteBytes, announced - p), 1)) {
+                return false;
+            }
+        }
     }
     report(announced);
     return true;

@@ -55,6 +55,11 @@ inline constexpr std::array<uint8_t, 6> kAcknowledgement = {0xC2, 0x00, 0x00, 0x
 inline constexpr uint8_t kRamWriteCode = 0x13;
 inline constexpr uint8_t kSecureRamWriteCode = 0x73;
 inline constexpr uint8_t kMemoryWriteCode = 0x53;
+// A memory write carries at most 115 data bytes; the chip addresses of the ESM payload and
+// of the driver signature.
+inline constexpr uint32_t kMemoryWriteBytes = 115;
+inline constexpr uint32_t kEsmAddress = 0x320000;
+inline constexpr uint32_t kDriverSignatureAddress = 0x31D2BC;
 inline constexpr uint8_t kReadMemoryCode = 0x52;
 inline constexpr uint8_t kReadRegisterCode = 0x50;
 inline constexpr uint8_t kChipTypeCode = 0x06;

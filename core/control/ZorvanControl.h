@@ -50,8 +50,10 @@ public:
     bool WaitAck();
     bool WaitAckFast();
     // A download packet: sent whatever the write returns (a lost packet shows as a missing
-    // acknowledgement), then acknowledged within up to `attempts` fast waits.
-    bool SendAwaitingFastAck(std::span<const uint8_t> command, int attempts);
+    // acknowledgement), then acknowledged within up to `attempts` fast waits. announcedBytes:
+    // see ddc::BuildCommandPacket (0: the count byte counts the command itself).
+    bool SendAwaitingFastAck(std::span<const uint8_t> command, int attempts,
+                             size_t announcedBytes = 0);
     // Sends a copy of a stored packet with its variable bytes filled in.
     bool SendFixedPacket(const FixedPacket& packet, std::span<const uint8_t> variableBytes = {});
     // Reads length bytes of the chip's address space into out (not rxBuffer); a piece that

@@ -16,9 +16,6 @@ namespace {
 constexpr int kTransportNone = 0;
 constexpr int kTransportAuxBlock = 1;
 
-// Status bit of a device the driver reports as usable.
-constexpr uint32_t kDeviceUsable = 0x2;
-
 // The process-wide state of this backend.
 struct IntelState {
     std::unique_ptr<cui::Interface> object;
@@ -79,7 +76,7 @@ int32_t GfxLibIntel::DoConnect(uint32_t& deviceId, uint32_t ddcAddress, std::wst
         while (state.object != nullptr && state.object->EnumAttachableDevices(
                                               adapterName, k, &uid, &type, &status) == cui::kHrOk) {
             ++k;
-            if ((status & kDeviceUsable) == 0 || !Examined(type)) {
+            if ((status & kIntelDeviceUsable) == 0 || !Examined(type)) {
                 continue;
             }
             if (type == kIntelDeviceAux) {

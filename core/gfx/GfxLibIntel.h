@@ -13,6 +13,8 @@ inline constexpr int32_t GFX_INTEL_NO_INTERFACE = -1;
 inline constexpr uint32_t kIntelDeviceAux = 7;
 inline constexpr uint32_t kIntelDeviceType5 = 5;
 inline constexpr uint32_t kIntelDeviceType3 = 3;
+// Status bit of a device the driver reports as usable.
+inline constexpr uint32_t kIntelDeviceUsable = 0x2;
 
 // Intel graphics through the driver's automation object (cui::ActiveDriver()). Every AUX
 // transaction is one exchange of the 32-byte AUX data block; the device id is the

@@ -40,11 +40,14 @@ PacketError ParseHostPacket(const uint8_t* bytes, size_t size, VendorCommand& co
     if (size < 8 || bytes[2] != kVendorOpcode || bytes[3] != 0 || bytes[4] != 0) {
         return PacketError::NotVendor;
     }
-    if (bytes[5] != size - 5) {
+    // n counts itself, the code, the parameters and the checksum.
+    const size_t carried = size - 5;
+    if (bytes[5] < carried || bytes[5] > kDdcMaxCount) {
         return PacketError::WrongCount;
     }
     command.code = bytes[6];
     command.params.assign(bytes + 7, bytes + size - 1);
+    command.announcedParams = static_cast<size_t>(bytes[5]) - 3;
     return PacketError::None;
 }
 

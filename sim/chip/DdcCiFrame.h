@@ -4,7 +4,8 @@
 //
 // Host to chip:  51, 0x80|len, <len bytes>, checksum = 0x6E ^ every byte before it.
 // A vendor command is len = L+4 bytes: C2 00 00 n (= L+2), then the vendor code and its
-// parameters (L bytes together).
+// parameters (L bytes together). The length byte and the checksum decide what the packet
+// carries; a count byte n that announces more is passed on with what was carried.
 // Chip to host:  6E, 0x80|len, <len bytes>, checksum = 0x50 ^ every byte before it.
 // A vendor reply is C2 00 00, then the payload: n (= payload bytes + 1), the echoed
 // code, the data. The acknowledgement is the payload 03 0C; the null message (nothing to
@@ -24,6 +25,8 @@ inline constexpr uint8_t kAckCode = 0x0C;
 
 // Most bytes a well-formed packet can have: address, length, 127 bytes, checksum.
 inline constexpr size_t kDdcMaxPacket = 130;
+// The largest count byte n: seven bits, as the length byte.
+inline constexpr uint8_t kDdcMaxCount = 0x7F;
 // Most data bytes a vendor reply can carry after n and the echoed code.
 inline constexpr size_t kDdcMaxReplyData = 122;
 
@@ -34,12 +37,20 @@ enum class PacketError {
     WrongLength,      // the length byte does not match the bytes received
     WrongChecksum,
     NotVendor,        // a DDC/CI packet, but not a vendor command (opcode C2 00 00)
-    WrongCount,       // the vendor count byte n does not match
+    WrongCount,       // the vendor count byte n announces fewer bytes than the packet
+                      // carries, or more than any packet can (above 0x7F)
 };
 
 struct VendorCommand {
     uint8_t code = 0;
+    // What the packet carries after the code.
     std::vector<uint8_t> params;
+    // The parameter bytes the count byte n announces (n - 3): params.size(), or more when
+    // n announces more than the packet carries. The firmware decides whether to take such
+    // a command (VendorCommands).
+    size_t announcedParams = 0;
+
+    bool CountAnnouncesMore() const { return announcedParams > params.size(); }
 };
 
 // Checks a complete packet; `command` is filled only when the result is None.

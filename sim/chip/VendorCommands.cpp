@@ -6,6 +6,9 @@
 namespace zorvan::sim {
 
 CommandOutcome VendorCommands::Handle(const VendorCommand& command) {
+    if (command.CountAnnouncesMore() && command.code != kMemoryWriteCode) {
+        return {};
+    }
     for (VendorHook* hook : hooks_) {
         if (std::optional<CommandOutcome> outcome = hook->Preempt(command)) {
             return std::move(*outcome);

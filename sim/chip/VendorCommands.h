@@ -10,6 +10,9 @@
 // A command with other parameters, an unmapped address, or any other code is ignored: no
 // reply, so the host reads null messages until it gives up. Hooks (the chip's secure and
 // ISP sides) see every command first, in the order they were added, and take those they own.
+// A packet whose count byte announces more than it carries reaches only the memory write
+// (kMemoryWriteCode), which takes what the packet carries; any other such command is
+// ignored before the hooks see it.
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +27,9 @@ namespace zorvan::sim {
 inline constexpr uint64_t kAckProcessingUs = 2000;
 inline constexpr uint64_t kQueryProcessingUs = 3000;
 inline constexpr uint64_t kMemoryReadPerByteUs = 20;
+
+// The memory write of the secure ISP side: 0x53 A3..A0 data.
+inline constexpr uint8_t kMemoryWriteCode = 0x53;
 
 class VendorCommands final : public DdcCiHandler {
 public:

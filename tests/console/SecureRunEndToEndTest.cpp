@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/chip/secure/EsmImage.h"
 #include "sim/demo/DemoDriver.h"
 #include "sim/demo/DemoEsm.h"
 #include "sim/demo/DemoImages.h"
@@ -182,6 +183,45 @@ TEST_F(SecureRunEndToEnd, LoadsTheEsmAndUpdatesTheChipTo106ThroughTheSignedDrive
     EXPECT_THAT(chip, HasSubstr("mode=application"));
     EXPECT_THAT(chip, HasSubstr("security-firmware=running"));
     EXPECT_THAT(Screen("-ChipInfo"), HasSubstr("F/W Version: Zorvan App: KQ1100 v1.06  (cut2.1)"));
+}
+
+// An ESM whose rest after the 256-byte groups is 24 bytes: the rest goes out with the count
+// byte of 115 bytes, an empty memory write at the ESM's end follows, and the chip starts it.
+TEST_F(SecureRunEndToEnd, AnEsmWithA24ByteRestIsSentInTheRecordedFormAndStarts) {
+    constexpr uint32_t kPayloadLength = 46 * 256 + 24;  // 11800: the rest at 0x2E00
+    program_.WriteFile("esm.bin",
+                       Bytes(sim::BuildEsmFile(sim::BuildEsmPayload(kPayloadLength))));
+    RunOptions traced;
+    traced.environment["ZORVAN_TRACE"] = (program_.Folder() / "trace.txt").string();
+    const RunResult result = program_.Run({"-Run"}, traced);
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+
+    const std::string started = Started() + "Check ESM status... Not started!\r\n";
+    EXPECT_THAT(WithoutProgress(result.output),
+                EndsWith(started +
+                         "Loading ESM binary......   0% [done!]\r\n"
+                         "StartSecProc success\r\n"
+                         "Loading ISP driver......   0% [done!]\r\n" +
+                         kFlashWork + kSucceeded));
+    EXPECT_THAT(Log(), EndsWith(started +
+                                "Loading ESM binary...... Done\r\n"
+                                "StartSecProc success\r\n"
+                                "Loading ISP driver...... Done\r\n" +
+                                kLoggedFlashWork + kSucceeded));
+
+    // 24 bytes at 0x322E00 under count byte 0x7A, then 51 89 C2 00 00 07 53 and 0x322E18.
+    const std::string trace = program_.ReadFile("trace.txt").value_or("");
+    const size_t rest = trace.find("I2cWrite addr=0x6E len=36 data=51 A1 C2 00 00 7A 53 00 32 2E 00 ");
+    ASSERT_NE(rest, std::string::npos);
+    const size_t empty = trace.find(
+        "I2cWrite addr=0x6E len=12 data=51 89 C2 00 00 07 53 00 32 2E 18 24 -> 0\n", rest);
+    ASSERT_NE(empty, std::string::npos);
+    EXPECT_EQ(trace.find("I2cWrite", rest + 1), empty) << "the empty packet comes next";
+
+    EXPECT_EQ(Flash(), WrittenImage(image_));
+    const std::string chip = ChipInfo();
+    EXPECT_THAT(chip, HasSubstr("mode=application"));
+    EXPECT_THAT(chip, HasSubstr("security-firmware=running"));
 }
 
 TEST_F(SecureRunEndToEnd, ARunningEsmIsRestartedWithoutItsFileUntilThePowerCycle) {

@@ -69,6 +69,27 @@ TEST(DdcPacketsTest, CommandLengthLimitIsTheSevenBitCount) {
     EXPECT_EQ(small, std::vector<uint8_t>(9, 0xEE));
 }
 
+TEST(DdcPacketsTest, CountByteMayAnnounceMoreThanFollows) {
+    const std::vector<uint8_t> write = {0x53, 0x00, 0x32, 0x01, 0x00, 0xAB};
+    const struct {
+        const char* name;
+        size_t announced;
+        std::vector<uint8_t> packet;
+    } cases[] = {
+        // Length byte and checksum cover the six command bytes sent; n announces 120.
+        {"more", 120, {0x51, 0x8A, 0xC2, 0x00, 0x00, 0x7A, 0x53, 0x00, 0x32, 0x01, 0x00, 0xAB, 0xC6}},
+        {"fewer counts the command itself",
+         2,
+         {0x51, 0x8A, 0xC2, 0x00, 0x00, 0x08, 0x53, 0x00, 0x32, 0x01, 0x00, 0xAB, 0xB4}},
+        {"beyond the seven-bit count", 126, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> out(ddc::kMaxCommandPacket, 0xEE);
+        out.resize(ddc::BuildCommandPacket(0x6E, write, out, c.announced));
+        EXPECT_THAT(out, ElementsAreArray(c.packet)) << c.name;
+    }
+}
+
 TEST(DdcPacketsTest, AcceptsOnlyTheExactAcknowledgement) {
     struct Case {
         const char* name;

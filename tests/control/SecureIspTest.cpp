@@ -101,17 +101,28 @@ protected:
 
 // --- ESM download ---
 
+// One expected memory-write packet: where its data comes from in the payload, how many
+// bytes follow and the count byte announcing them (data length + 7 unless stated).
+struct EsmPacket {
+    uint32_t offset;
+    uint32_t length;
+    uint8_t countByte = 0;
+
+    uint8_t ExpectedCountByte() const {
+        return countByte != 0 ? countByte : static_cast<uint8_t>(length + 7);
+    }
+};
+
 struct EsmCase {
     const char* name;
     uint32_t payloadLength;
-    // Expected packets: (offset into the payload, data length).
-    std::vector<std::pair<uint32_t, uint32_t>> packets;
+    std::vector<EsmPacket> packets;
     std::vector<std::pair<int32_t, int32_t>> progress;
 };
 
 class EsmDownloadTest : public SecureIspTest, public ::testing::WithParamInterface<EsmCase> {};
 
-TEST_P(EsmDownloadTest, SendsGroupsOf256BytesThenTheRestWithExactCountBytes) {
+TEST_P(EsmDownloadTest, SendsGroupsOf256BytesThenTheRestInItsForm) {
     const EsmCase& c = GetParam();
     LoadEsm(c.payloadLength);
     AnswerWrites({});
@@ -120,12 +131,13 @@ TEST_P(EsmDownloadTest, SendsGroupsOf256BytesThenTheRestWithExactCountBytes) {
     const std::vector<MemoryWrite> written = Written();
     ASSERT_EQ(written.size(), c.packets.size());
     for (size_t i = 0; i < written.size(); ++i) {
-        const auto [offset, length] = c.packets[i];
+        const EsmPacket& expected = c.packets[i];
         SCOPED_TRACE("packet " + std::to_string(i));
-        EXPECT_EQ(written[i].address, 0x320000u + offset);
-        EXPECT_EQ(written[i].countByte, length + 7);
-        EXPECT_EQ(written[i].data, std::vector<uint8_t>(payload.begin() + offset,
-                                                        payload.begin() + offset + length));
+        EXPECT_EQ(written[i].address, 0x320000u + expected.offset);
+        EXPECT_EQ(written[i].countByte, expected.ExpectedCountByte());
+        EXPECT_EQ(written[i].data,
+                  std::vector<uint8_t>(payload.begin() + expected.offset,
+                                       payload.begin() + expected.offset + expected.length));
     }
     EXPECT_EQ(progress.reports, c.progress);
     EXPECT_EQ(control.esmLength, static_cast<int32_t>(c.payloadLength))
@@ -144,25 +156,53 @@ INSTANTIATE_TEST_SUITE_P(
                 {{0, 115}, {115, 115}, {230, 26}, {256, 115}, {371, 115}, {486, 26},
                  {512, 115}, {627, 73}},
                 {{256, 700}, {512, 700}, {700, 700}}},
-        // A rest of at most 115 bytes goes out as one exact packet, nothing after it.
+        // 116 bytes: still exact, 115 and a last packet of 1 (0x08), nothing after it.
+        EsmCase{"Bytes372", 372,
+                {{0, 115}, {115, 115}, {230, 26}, {256, 115}, {371, 1}},
+                {{256, 372}, {372, 372}}},
+        // A rest of at most 115 bytes: its packet keeps the count byte 0x7A of 115 bytes,
+        // and an empty packet (count byte 7) at the ESM's end follows.
         EsmCase{"Bytes300", 300,
-                {{0, 115}, {115, 115}, {230, 26}, {256, 44}},
+                {{0, 115}, {115, 115}, {230, 26}, {256, 44, 0x7A}, {300, 0}},
                 {{256, 300}, {300, 300}}},
         EsmCase{"Bytes257", 257,
-                {{0, 115}, {115, 115}, {230, 26}, {256, 1}},
+                {{0, 115}, {115, 115}, {230, 26}, {256, 1, 0x7A}, {257, 0}},
                 {{256, 257}, {257, 257}}},
         EsmCase{"Bytes371", 371,
-                {{0, 115}, {115, 115}, {230, 26}, {256, 115}},
-                {{256, 371}, {371, 371}}}),
+                {{0, 115}, {115, 115}, {230, 26}, {256, 115}, {371, 0}},
+                {{256, 371}, {371, 371}}},
+        EsmCase{"Bytes1048", 1048,
+                {{0, 115}, {115, 115}, {230, 26}, {256, 115}, {371, 115}, {486, 26},
+                 {512, 115}, {627, 115}, {742, 26}, {768, 115}, {883, 115}, {998, 26},
+                 {1024, 24, 0x7A}, {1048, 0}},
+                {{256, 1048}, {512, 1048}, {768, 1048}, {1024, 1048}, {1048, 1048}}}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(SecureIspTest, GroupPacketsGetThreeWaitsAndRestPacketsOne) {
-    LoadEsm(512);
-    // Group packets: two failed waits each are still fine.
-    AnswerWrites({2, 2, 2, 0, 1});
-    EXPECT_FALSE(control.DownloadEsm()) << "a rest packet has one wait only";
-    EXPECT_EQ(link.I2cWrites().size(), 5u) << "nothing after the unacknowledged packet";
+struct AckCase {
+    const char* name;
+    uint32_t payloadLength;
+    std::vector<int> failedWaits;  // per packet, before its acknowledgement
+    size_t packetsSent;
+};
+
+class EsmAckTest : public SecureIspTest, public ::testing::WithParamInterface<AckCase> {};
+
+TEST_P(EsmAckTest, GroupPacketsGetThreeWaitsAndRestPacketsOne) {
+    const AckCase& c = GetParam();
+    LoadEsm(c.payloadLength);
+    AnswerWrites(c.failedWaits);
+    EXPECT_FALSE(control.DownloadEsm());
+    EXPECT_EQ(link.I2cWrites().size(), c.packetsSent) << "nothing after the unacknowledged packet";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rests, EsmAckTest,
+    ::testing::Values(
+        // Group packets: two failed waits each are still fine.
+        AckCase{"ExactRestPacket", 512, {2, 2, 2, 0, 1}, 5},
+        AckCase{"ShortRestPacket", 300, {2, 2, 2, 1}, 4},
+        AckCase{"EmptyPacket", 300, {0, 0, 0, 0, 1}, 5}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(SecureIspTest, ThreeFailedWaitsEndTheEsmDownload) {
     LoadEsm(512);

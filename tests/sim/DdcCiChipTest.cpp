@@ -131,6 +131,13 @@ Bytes WithByte(Bytes p, size_t at, uint8_t value) {
     return p;
 }
 
+// The same, with the checksum made right again.
+Bytes WithSealedByte(Bytes p, size_t at, uint8_t value) {
+    p.back() = static_cast<uint8_t>(p.back() ^ p[at] ^ value);
+    p[at] = value;
+    return p;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Chip, IgnoredPackets,
     ::testing::Values(
@@ -138,6 +145,13 @@ INSTANTIATE_TEST_SUITE_P(
         IgnoredCase{"length byte one too long",
                     {0x51, 0x88, 0xC2, 0x00, 0x00, 0x05, 0x06, 0xC8, 0x02, 0xBC}},
         IgnoredCase{"vendor count wrong", WithByte(HostPacket({0x06, 0xC8, 0x02}), 5, 0x06)},
+        // Only the secure side's memory write takes a count that announces more.
+        IgnoredCase{"vendor count announcing more",
+                    WithSealedByte(HostPacket({0x06, 0xC8, 0x02}), 5, 0x06)},
+        IgnoredCase{"vendor count announcing fewer",
+                    WithSealedByte(HostPacket({0x06, 0xC8, 0x02}), 5, 0x04)},
+        IgnoredCase{"vendor count beyond seven bits",
+                    WithSealedByte(HostPacket({0x06, 0xC8, 0x02}), 5, 0x85)},
         IgnoredCase{"not from the host address", WithByte(HostPacket({0x0A}), 0, 0x50)},
         IgnoredCase{"unknown vendor code", HostPacket({0x44})},
         IgnoredCase{"type query with a wrong page", HostPacket({0x06, 0xC8, 0x03})},

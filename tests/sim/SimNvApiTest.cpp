@@ -161,7 +161,8 @@ TEST_F(SimNvApiTest, TurnsEachRequestTypeIntoOneLinkTransaction) {
         {2, AuxCommand::I2cWrite, false, 0x6E, 0x37},
         {3, AuxCommand::I2cRead, false, 0x6E, 0x37},
         {5, AuxCommand::I2cWrite, true, 0x6E, 0x37},
-        {6, AuxCommand::I2cRead, true, 0x6F, 0x37},
+        {6, AuxCommand::I2cRead, true, 0x6E, 0x37},
+        {6, AuxCommand::I2cRead, true, 0x6A, 0x35},
     };
     for (const AuxCase& c : cases) {
         sink_.seen.clear();
@@ -222,6 +223,19 @@ TEST_F(SimNvApiTest, RefusesMalformedRequestsBeforeTheLink) {
          [](std::array<uint8_t, 104>& r) {
              Put32(&r[8], 2);
              Put32(&r[12], 0x16E);
+         },
+         104},
+        // The chip's address is 0x6E in both directions; 0x6F names no device.
+        {"I2C write to the read address",
+         [](std::array<uint8_t, 104>& r) {
+             Put32(&r[8], 2);
+             Put32(&r[12], 0x6F);
+         },
+         104},
+        {"I2C read from the read address",
+         [](std::array<uint8_t, 104>& r) {
+             Put32(&r[8], 6);
+             Put32(&r[12], 0x6F);
          },
          104},
         {"routing block", [](std::array<uint8_t, 104>& r) { r[40] = 0x99; }, 104},

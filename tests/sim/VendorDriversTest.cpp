@@ -4,9 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/control/ZorvanControl.h"
 #include "core/gfx/adl/Adl.h"
@@ -362,6 +365,93 @@ TEST(SimulatedDriverRecords, CuiDataBlocksAreCheckedByGuidSizeCommandAndReserved
         EXPECT_EQ(hr, c.hr);
         EXPECT_EQ(status, c.status);
     }
+}
+
+// The chip is at 0x6E; on the wire its 7-bit address 0x37. A driver hands it only a
+// request addressed its way: the NVIDIA and Intel records name the chip 0x6E whatever the
+// direction (an odd address is refused), the AMD DDC block access writes to 0x6E and reads
+// from 0x6F (the address byte's bit 0 is the direction).
+const std::vector<uint8_t> kProbe = {0x51, 0x85, 0xC2, 0x00, 0x00, 0x03, 0x0A, 0x71};
+
+bool IsProbeAnswer(const uint8_t* reply) {
+    return reply[0] == 0x6E && reply[1] == 0x85 && reply[6] == 0x0C;
+}
+
+// One GPU, the chip behind its only output (display id and Intel UID 0x1).
+PcSpec OneOutputWithTheChip() {
+    PcSpec setup;
+    setup.gpus = {GpuSpec{{Output(0x1, true)}}};
+    return setup;
+}
+
+class DriverAddressing : public ::testing::Test {
+  protected:
+    platform::VirtualClock clock_;
+    platform::ScopedClock guard_{clock_};
+    VirtualChip chip_{RunningChip()};
+    VirtualPc pc_{OneOutputWithTheChip(), &chip_};
+};
+
+TEST_F(DriverAddressing, IntelBlocksReachTheChipOnlyAt0x6E) {
+    SimCui cui(pc_, true);
+    std::unique_ptr<cui::Interface> object;
+    ASSERT_EQ(cui.CreateInstance(kCuiProgId, &object), kCuiOk);
+    const auto exchange = [&](uint32_t command, uint32_t address, std::vector<uint8_t>& data,
+                              uint32_t& status) {
+        uint8_t block[32] = {};
+        Put32(block, 0x1);
+        Put32(block + 4, command);
+        Put32(block + 8, static_cast<uint32_t>(data.size()));
+        Put32(block + 12, address);
+        std::copy(data.begin(), data.end(), block + 16);
+        status = 99;
+        const cui::HResult hr =
+            command == kCuiI2cWrite ? object->SetDeviceData(kCuiAuxBlockGuid, 32, block, &status)
+                                    : object->GetDeviceData(kCuiAuxBlockGuid, 32, block, &status);
+        std::copy(block + 16, block + 16 + data.size(), data.begin());
+        return hr;
+    };
+    std::vector<uint8_t> probe = kProbe;
+    std::vector<uint8_t> reply(8, 0xEE);
+    uint32_t status = 0;
+    EXPECT_EQ(exchange(kCuiI2cWrite, 0x6F, probe, status), kCuiInvalidArg) << "write to 0x6F";
+    EXPECT_EQ(status, 0u);
+    ASSERT_EQ(exchange(kCuiI2cWrite, 0x6E, probe, status), kCuiOk);
+    EXPECT_EQ(status, kCuiStatusDone);
+    clock_.SleepUs(50'000);
+    EXPECT_EQ(exchange(kCuiI2cRead, 0x6F, reply, status), kCuiInvalidArg) << "read from 0x6F";
+    EXPECT_EQ(reply, std::vector<uint8_t>(8, 0xEE));
+    ASSERT_EQ(exchange(kCuiI2cRead, 0x6E, reply, status), kCuiOk);
+    EXPECT_EQ(status, kCuiStatusDone);
+    EXPECT_TRUE(IsProbeAnswer(reply.data()));
+}
+
+TEST_F(DriverAddressing, AmdWritesGoTo0x6EAndReadsTo0x6F) {
+    SimAdl adl(pc_, true);
+    ASSERT_TRUE(adl.Load(kAdlLibraryFile));
+    ASSERT_EQ(
+        adl.MainControlCreate([](int size) { return std::malloc(static_cast<size_t>(size)); }, 1),
+        kAdlOk);
+    const auto write = [&](uint8_t address) {
+        std::vector<uint8_t> send = {address};
+        send.insert(send.end(), kProbe.begin(), kProbe.end());
+        int none = 0;
+        return adl.DdcBlockAccessGet(0, 0, 32, 0, static_cast<int>(send.size()), send.data(),
+                                     &none, nullptr);
+    };
+    const auto read = [&](uint8_t address, uint8_t* reply) {
+        int length = 8;
+        return adl.DdcBlockAccessGet(0, 0, 32, 0, 1, &address, &length, reply);
+    };
+    EXPECT_EQ(write(0x6F), kAdlErrInvalidParam) << "a read with nothing to receive";
+    ASSERT_EQ(write(0x6E), kAdlOk);
+    clock_.SleepUs(50'000);
+    uint8_t reply[8];
+    std::fill(std::begin(reply), std::end(reply), 0xEE);
+    EXPECT_EQ(read(0x6E, reply), kAdlOk) << "an empty write";
+    EXPECT_EQ(reply[0], 0xEE) << "nothing was read";
+    ASSERT_EQ(read(0x6F, reply), kAdlOk);
+    EXPECT_TRUE(IsProbeAnswer(reply));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ uint32_t GetBe(const std::vector<uint8_t>& bytes, size_t at, int count) {
 bool IsSecureCode(uint8_t code) {
     switch (code) {
         case 0x07:
-        case 0x53:
+        case kMemoryWriteCode:
         case 0x71:
         case 0x72:
         case 0x73:
@@ -126,7 +126,7 @@ std::optional<CommandOutcome> SecureEngine::Preempt(const VendorCommand& command
                                   static_cast<uint8_t>(s >> 8), static_cast<uint8_t>(s)}),
                 kQueryProcessingUs};
         }
-        case 0x53:
+        case kMemoryWriteCode:
             return MemoryWrite(command);
         case 0x72:
             return StartEsm(command);
@@ -158,12 +158,22 @@ std::optional<CommandOutcome> SecureEngine::Preempt(const VendorCommand& command
 
 CommandOutcome SecureEngine::MemoryWrite(const VendorCommand& command) {
     const std::vector<uint8_t>& p = command.params;
-    if (p.size() < 5 || p.size() - 4 > kMaxMemoryWriteBytes) {
+    // The count byte may announce more data than the packet carries (up to 115 bytes): the
+    // bytes carried are written.
+    if (p.size() < 4 || command.announcedParams - 4 > kMaxMemoryWriteBytes) {
         return {};
     }
     const uint32_t address = GetBe(p, 0, 4);
     const uint32_t count = static_cast<uint32_t>(p.size() - 4);
     const uint8_t* data = p.data() + 4;
+    if (count == 0) {
+        // Writes nothing; acknowledged inside an area or at its end, where a host sends it
+        // after the last bytes of a download.
+        const bool inEsm = address >= kEsmAreaBase && address - kEsmAreaBase <= kEsmAreaSize;
+        const bool inSignature = address >= kDriverSignatureBase &&
+                                 address - kDriverSignatureBase <= kDriverSignatureSize;
+        return inEsm || inSignature ? Ack() : CommandOutcome{};
+    }
     if (address >= kEsmAreaBase && address - kEsmAreaBase <= kEsmAreaSize - count) {
         const uint32_t at = address - kEsmAreaBase;
         std::copy_n(data, count, esm_.begin() + at);

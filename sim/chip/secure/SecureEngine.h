@@ -8,7 +8,10 @@
 //   0x71               announce the secure process: acknowledged
 //   0x77               status query: n 77 S3 S2 S1 S0, the status word below
 //   0x53 A3..A0 data   memory write of 1 to 115 bytes: acknowledged when the whole range
-//                      lies in the ESM area or in the driver-signature area
+//                      lies in the ESM area or in the driver-signature area. Its count
+//                      byte may announce more (up to 115 bytes) than the packet carries:
+//                      the bytes carried are written. Without data it writes nothing and
+//                      is acknowledged when its address lies in an area or at its end.
 //   0x72 L3..L0        start the ESM of length L: acknowledged, and the ESM runs, only when
 //                      the ESM area holds an intact ESM payload of exactly L bytes, every
 //                      byte of it written in this ISP session (sim/chip/secure/EsmImage.h)
@@ -25,8 +28,8 @@
 //                      signature verifies over its payload (as long as the payload's length
 //                      field says) against the chip's public key. Otherwise ignored; the
 //                      chip stays in ISP mode.
-// A command with other parameters is ignored, as is a memory write outside the windows,
-// across a window's edge or without data bytes (an address alone writes nothing). The ISP
+// A command with other parameters is ignored, as is a memory write outside the windows or
+// across a window's edge. The ISP
 // session begins when the chip enters ISP mode and ends with the next entry or a power
 // cycle; the ESM itself keeps running until the power cycle (ChipState).
 #include <array>

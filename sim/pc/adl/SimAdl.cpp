@@ -3,19 +3,13 @@
 #include <cstring>
 #include <string>
 
-#include "core/gfx/LittleEndian.h"
 #include "core/platform/Clock.h"
+#include "sim/chip/LittleEndian.h"
 
 namespace zorvan::sim {
-namespace {
-
-constexpr uint32_t kDisplayInfoOffsetPhysicalIndex = 4;
-constexpr uint32_t kDisplayInfoOffsetPhysicalAdapter = 12;
-
-}  // namespace
 
 bool SimAdl::Load(const wchar_t* fileName) {
-    loaded_ = installed_ && fileName != nullptr && std::wstring(fileName) == adl::kLibraryName;
+    loaded_ = installed_ && fileName != nullptr && std::wstring(fileName) == kAdlLibraryFile;
     return loaded_;
 }
 
@@ -28,7 +22,7 @@ bool SimAdl::HasEntryPoint(const char* name) {
     if (!loaded_ || name == nullptr) {
         return false;
     }
-    for (const char* known : adl::kEntryPoints) {
+    for (const char* known : kAdlExports) {
         if (std::strcmp(known, name) == 0) {
             return true;
         }
@@ -38,108 +32,108 @@ bool SimAdl::HasEntryPoint(const char* name) {
 
 int SimAdl::MainControlCreate(adl::AllocCallback callback, int) {
     if (!loaded_) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     if (callback == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
     alloc_ = callback;
-    return adl::ADL_OK;
+    return kAdlOk;
 }
 
 int SimAdl::MainControlDestroy() {
     if (alloc_ == nullptr) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     alloc_ = nullptr;
-    return adl::ADL_OK;
+    return kAdlOk;
 }
 
 int SimAdl::NumberOfAdaptersGet(int* count) {
     if (alloc_ == nullptr) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     if (count == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
     *count = static_cast<int>(pc_.Setup().gpus.size());
-    return adl::ADL_OK;
+    return kAdlOk;
 }
 
 int SimAdl::AdapterInfoGet(uint8_t* info, int size) {
     if (alloc_ == nullptr) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     const size_t n = pc_.Setup().gpus.size();
     if (info == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
-    if (size < 0 || static_cast<size_t>(size) < n * adl::kAdapterInfoSize) {
-        return adl::ADL_ERR_INVALID_PARAM;
+    if (size < 0 || static_cast<size_t>(size) < n * kAdlAdapterInfoSize) {
+        return kAdlErrInvalidParam;
     }
     for (size_t g = 0; g < n; ++g) {
-        uint8_t* record = info + g * adl::kAdapterInfoSize;
-        std::memset(record, 0, adl::kAdapterInfoSize);
-        le::Put32(record, adl::kAdapterInfoSize);
-        le::Put32(record + adl::kAdapterInfoOffsetIndex, static_cast<uint32_t>(AdapterIndexOf(g)));
+        uint8_t* record = info + g * kAdlAdapterInfoSize;
+        std::memset(record, 0, kAdlAdapterInfoSize);
+        Put32(record + kAdlAdapterOffsetSize, static_cast<uint32_t>(kAdlAdapterInfoSize));
+        Put32(record + kAdlAdapterOffsetIndex, static_cast<uint32_t>(AdapterIndexOf(g)));
     }
-    return adl::ADL_OK;
+    return kAdlOk;
 }
 
 int SimAdl::AdapterActiveGet(int adapterIndex, int* status) {
     if (alloc_ == nullptr) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     if (status == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
     size_t gpu = 0;
     if (!FindAdapter(adapterIndex, gpu)) {
-        return adl::ADL_ERR_INVALID_ADL_IDX;
+        return kAdlErrInvalidAdlIdx;
     }
     *status = pc_.Setup().gpus[gpu].adlActive ? 1 : 0;
-    return adl::ADL_OK;
+    return kAdlOk;
 }
 
 int SimAdl::DisplayInfoGet(int adapterIndex, int* count, uint8_t** displays, int) {
     if (alloc_ == nullptr) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     if (count == nullptr || displays == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
     size_t gpu = 0;
     if (!FindAdapter(adapterIndex, gpu)) {
-        return adl::ADL_ERR_INVALID_ADL_IDX;
+        return kAdlErrInvalidAdlIdx;
     }
     const auto& list = pc_.Setup().gpus[gpu].displays;
     *count = 0;
     *displays = nullptr;
     if (list.empty()) {
-        return adl::ADL_OK;
+        return kAdlOk;
     }
     auto* records =
-        static_cast<uint8_t*>(alloc_(static_cast<int>(list.size()) * adl::kDisplayInfoSize));
+        static_cast<uint8_t*>(alloc_(static_cast<int>(list.size() * kAdlDisplayInfoSize)));
     if (records == nullptr) {
-        return adl::ADL_ERR;
+        return kAdlErr;
     }
     for (size_t d = 0; d < list.size(); ++d) {
         const AdlDisplaySpec& setup = list[d].adl;
-        uint8_t* r = records + d * adl::kDisplayInfoSize;
-        std::memset(r, 0, adl::kDisplayInfoSize);
+        uint8_t* r = records + d * kAdlDisplayInfoSize;
+        std::memset(r, 0, kAdlDisplayInfoSize);
         const auto logical = static_cast<uint32_t>(LogicalIndexOf(gpu, d));
-        le::Put32(r + adl::kDisplayInfoOffsetLogicalIndex, logical);
-        le::Put32(r + kDisplayInfoOffsetPhysicalIndex, logical);
+        Put32(r + kAdlDisplayOffsetLogicalIndex, logical);
+        Put32(r + kAdlDisplayOffsetPhysicalIndex, logical);
         const int logicalAdapter = setup.logicalAdapter >= 0 ? setup.logicalAdapter : adapterIndex;
-        le::Put32(r + adl::kDisplayInfoOffsetLogicalAdapter, static_cast<uint32_t>(logicalAdapter));
-        le::Put32(r + kDisplayInfoOffsetPhysicalAdapter, static_cast<uint32_t>(adapterIndex));
-        le::Put32(r + adl::kDisplayInfoOffsetConnector, setup.connectorType);
-        le::Put32(r + adl::kDisplayInfoOffsetValue, (setup.connected ? adl::kDisplayConnected : 0u) |
-                                                        (setup.mapped ? adl::kDisplayMapped : 0u));
+        Put32(r + kAdlDisplayOffsetLogicalAdapter, static_cast<uint32_t>(logicalAdapter));
+        Put32(r + kAdlDisplayOffsetPhysicalAdapter, static_cast<uint32_t>(adapterIndex));
+        Put32(r + kAdlDisplayOffsetConnector, setup.connectorType);
+        Put32(r + kAdlDisplayOffsetValue, (setup.connected ? kAdlDisplayConnected : 0u) |
+                                                        (setup.mapped ? kAdlDisplayMapped : 0u));
     }
     *count = static_cast<int>(list.size());
     *displays = records;
-    return adl::ADL_OK;
+    return kAdlOk;
 }
 
 bool SimAdl::I2cRequest(const Where& where, AuxRequest& request, AuxReply& reply) {
@@ -156,21 +150,22 @@ bool SimAdl::I2cRequest(const Where& where, AuxRequest& request, AuxReply& reply
 int SimAdl::DdcBlockAccessGet(int adapterIndex, int displayIndex, int, int, int sendLength,
                               const uint8_t* send, int* receiveLength, uint8_t* receive) {
     if (alloc_ == nullptr) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     if (send == nullptr || receiveLength == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
     if (sendLength < 1 || sendLength > kAdlMaxDdcBlock + 1) {
-        return adl::ADL_ERR_INVALID_PARAM;
+        return kAdlErrInvalidParam;
     }
     Where where;
     if (!FindDisplay(adapterIndex, displayIndex, where)) {
-        return adl::ADL_ERR_INVALID_ADL_IDX;
+        return kAdlErrInvalidAdlIdx;
     }
+    // The address byte: the 7-bit address on the wire and the direction in bit 0.
     const uint32_t address = send[0] >> 1;
     AuxReply reply;
-    if ((send[0] & 1u) == 0) {
+    if ((send[0] & kAdlI2cReadBit) == 0) {
         // A write: the bytes after the address, in requests of up to 16 bytes.
         const uint32_t total = static_cast<uint32_t>(sendLength - 1);
         uint32_t done = 0;
@@ -182,18 +177,18 @@ int SimAdl::DdcBlockAccessGet(int adapterIndex, int displayIndex, int, int, int 
             request.mot = done + size < total;
             request.data.assign(send + 1 + done, send + 1 + done + size);
             if (!I2cRequest(where, request, reply)) {
-                return adl::ADL_ERR;
+                return kAdlErr;
             }
             done += size;
         } while (done < total);
-        return adl::ADL_OK;
+        return kAdlOk;
     }
     const int wanted = *receiveLength;
     if (wanted < 1 || wanted > kAdlMaxDdcBlock) {
-        return adl::ADL_ERR_INVALID_PARAM;
+        return kAdlErrInvalidParam;
     }
     if (receive == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
     const auto total = static_cast<uint32_t>(wanted);
     for (uint32_t done = 0; done < total;) {
@@ -204,40 +199,40 @@ int SimAdl::DdcBlockAccessGet(int adapterIndex, int displayIndex, int, int, int 
         request.mot = done + size < total;
         request.length = size;
         if (!I2cRequest(where, request, reply)) {
-            return adl::ADL_ERR;
+            return kAdlErr;
         }
         const size_t got = reply.data.size() < size ? reply.data.size() : size;
         std::memset(receive + done, 0, size);
         std::memcpy(receive + done, reply.data.data(), got);
         done += size;
     }
-    return adl::ADL_OK;
+    return kAdlOk;
 }
 
 int SimAdl::NativeAuxChannelAccess(int adapterIndex, int displayIndex, uint8_t* request) {
     if (alloc_ == nullptr) {
-        return adl::ADL_ERR_NOT_INIT;
+        return kAdlErrNotInit;
     }
     if (request == nullptr) {
-        return adl::ADL_ERR_NULL_POINTER;
+        return kAdlErrNullPointer;
     }
-    const uint32_t size = le::Get32(request + adl::kNativeAuxOffsetSize);
-    const uint32_t command = le::Get32(request + adl::kNativeAuxOffsetCommand);
-    const uint32_t address = le::Get32(request + adl::kNativeAuxOffsetAddress);
-    const uint32_t length = le::Get32(request + adl::kNativeAuxOffsetLength);
-    if (size != adl::kNativeAuxSize ||
-        (command != adl::kNativeAuxRead && command != adl::kNativeAuxWrite) || length < 1 ||
-        length > adl::kNativeAuxMaxData || address >= kDpcdAddressLimit) {
-        return adl::ADL_ERR_INVALID_PARAM;
+    const uint32_t size = Get32(request + kAdlNativeAuxOffsetSize);
+    const uint32_t command = Get32(request + kAdlNativeAuxOffsetCommand);
+    const uint32_t address = Get32(request + kAdlNativeAuxOffsetAddress);
+    const uint32_t length = Get32(request + kAdlNativeAuxOffsetLength);
+    if (size != kAdlNativeAuxSize ||
+        (command != kAdlNativeAuxRead && command != kAdlNativeAuxWrite) || length < 1 ||
+        length > kAdlNativeAuxMaxData || address >= kDpcdAddressLimit) {
+        return kAdlErrInvalidParam;
     }
     Where where;
     if (!FindDisplay(adapterIndex, displayIndex, where)) {
-        return adl::ADL_ERR_INVALID_ADL_IDX;
+        return kAdlErrInvalidAdlIdx;
     }
-    uint8_t* data = request + adl::kNativeAuxOffsetData;
+    uint8_t* data = request + kAdlNativeAuxOffsetData;
     AuxRequest aux;
     aux.address = address;
-    if (command == adl::kNativeAuxWrite) {
+    if (command == kAdlNativeAuxWrite) {
         aux.command = AuxCommand::NativeWrite;
         aux.data.assign(data, data + length);
     } else {
@@ -248,15 +243,15 @@ int SimAdl::NativeAuxChannelAccess(int adapterIndex, int displayIndex, uint8_t* 
     uint32_t status = kAdlAuxStatusNoReply;
     switch (reply.status) {
         case AuxStatus::Ack:
-            status = adl::kNativeAuxStatusDone;
-            if (command == adl::kNativeAuxRead) {
-                std::memset(data, 0, adl::kNativeAuxMaxData);
+            status = kAdlAuxStatusDone;
+            if (command == kAdlNativeAuxRead) {
+                std::memset(data, 0, kAdlNativeAuxMaxData);
                 const size_t got = reply.data.size() < length ? reply.data.size() : length;
                 std::memcpy(data, reply.data.data(), got);
             }
             break;
         case AuxStatus::Defer:
-            status = adl::kNativeAuxStatusDeferred;
+            status = kAdlAuxStatusDeferred;
             break;
         case AuxStatus::Nack:
             status = kAdlAuxStatusRefused;
@@ -264,8 +259,8 @@ int SimAdl::NativeAuxChannelAccess(int adapterIndex, int displayIndex, uint8_t* 
         case AuxStatus::Timeout:
             break;
     }
-    le::Put32(request + adl::kNativeAuxOffsetStatus, status);
-    return adl::ADL_OK;
+    Put32(request + kAdlNativeAuxOffsetStatus, status);
+    return kAdlOk;
 }
 
 int SimAdl::AdapterIndexOf(size_t gpu) const {

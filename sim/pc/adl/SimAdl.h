@@ -10,17 +10,17 @@
 
 #include "core/gfx/adl/Adl.h"
 #include "sim/pc/VirtualPc.h"
+#include "sim/pc/adl/AdlRecords.h"
 
 namespace zorvan::sim {
 
-inline constexpr uint32_t kAdlAuxStatusRefused = 2;
-inline constexpr uint32_t kAdlAuxStatusNoReply = 3;
 // Requests of one I2C transaction the driver repeats while the sink defers them, and the
 // time it lets pass in between.
 inline constexpr int kAdlDeferRetries = 8;
 inline constexpr uint64_t kAdlDeferBackoffUs = 200;
-// The longest DDC block the library moves.
-inline constexpr int kAdlMaxDdcBlock = 256;
+
+// The library's interface is the host's driver layer (adl::Driver); every code and layout
+// it decodes is its own (AdlRecords.h).
 
 class SimAdl final : public adl::Driver {
   public:

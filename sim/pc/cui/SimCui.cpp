@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/gfx/LittleEndian.h"
+#include "sim/chip/LittleEndian.h"
 
 namespace zorvan::sim {
 namespace {
@@ -16,30 +16,6 @@ struct Where {
     size_t gpu = 0;
     size_t display = 0;
 };
-
-// The two blocks as the driver reads them.
-struct Layout {
-    uint32_t size;
-    uint32_t device;
-    uint32_t command;
-    uint32_t length;
-    uint32_t address;
-    uint32_t data;
-};
-constexpr Layout kAuxLayout{32, 0, 4, 8, 12, 16};
-constexpr Layout kLspconLayout{160, 0, 16, 20, 24, 28};
-constexpr uint32_t kLargestBlock = 160;
-
-// Command codes of the DisplayPort AUX request.
-constexpr uint32_t kI2cWrite = 0;
-constexpr uint32_t kI2cRead = 1;
-constexpr uint32_t kI2cWriteMot = 4;
-constexpr uint32_t kI2cReadMot = 5;
-constexpr uint32_t kNativeWrite = 8;
-constexpr uint32_t kNativeRead = 9;
-constexpr uint32_t kStatusDone = 0;
-constexpr uint32_t kStatusBusy = 70;
-constexpr uint32_t kStatusNotSupported = 5;
 
 uint32_t UidOf(const DisplaySpec& display) {
     return display.cui.uid != 0 ? display.cui.uid : display.displayId;
@@ -66,7 +42,7 @@ class SimCuiObject final : public cui::Interface {
             *uid = UidOf(display);
             *type = display.cui.type;
             *status = display.cui.status;
-            return cui::kHrOk;
+            return kCuiOk;
         }
         return kCuiInvalidArg;
     }
@@ -79,7 +55,7 @@ class SimCuiObject final : public cui::Interface {
     cui::HResult SetDeviceData(const cui::Guid& block, uint32_t size, const uint8_t* data,
                                uint32_t* status) override {
         // set-data never writes into the caller's block; a copy carries it through.
-        uint8_t copy[kLargestBlock] = {};
+        uint8_t copy[kCuiLargestBlock] = {};
         if (data != nullptr && size <= sizeof copy) {
             std::memcpy(copy, data, size);
         }
@@ -93,18 +69,18 @@ class SimCuiObject final : public cui::Interface {
             return kCuiPointer;
         }
         *status = 0;
-        const bool lspcon = SameGuid(guid, cui::kLspconAuxDataBlock);
-        const Layout* layout = nullptr;
-        if (SameGuid(guid, cui::kAuxDataBlock) && size == kAuxLayout.size) {
-            layout = &kAuxLayout;
-        } else if (lspcon && size == kLspconLayout.size) {
-            layout = &kLspconLayout;
+        const bool lspcon = SameGuid(guid, kCuiLspconBlockGuid);
+        const CuiBlockLayout* layout = nullptr;
+        if (SameGuid(guid, kCuiAuxBlockGuid) && size == kCuiAuxLayout.size) {
+            layout = &kCuiAuxLayout;
+        } else if (lspcon && size == kCuiLspconLayout.size) {
+            layout = &kCuiLspconLayout;
         } else {
             return kCuiInvalidArg;
         }
         if (lspcon && !pc_.Setup().lspconSupported) {
-            *status = kStatusNotSupported;
-            return cui::kHrOk;
+            *status = kCuiStatusNotSupported;
+            return kCuiOk;
         }
         if (lspcon) {
             for (uint32_t i = 4; i < layout->command; ++i) {
@@ -113,20 +89,20 @@ class SimCuiObject final : public cui::Interface {
                 }
             }
         }
-        const uint32_t device = le::Get32(block + layout->device);
-        const uint32_t command = le::Get32(block + layout->command);
-        const uint32_t length = le::Get32(block + layout->length);
-        const uint32_t address = le::Get32(block + layout->address);
+        const uint32_t device = Get32(block + layout->device);
+        const uint32_t command = Get32(block + layout->command);
+        const uint32_t length = Get32(block + layout->length);
+        const uint32_t address = Get32(block + layout->address);
         const bool writeCommand =
-            command == kI2cWrite || command == kI2cWriteMot || command == kNativeWrite;
+            command == kCuiI2cWrite || command == kCuiI2cWriteMot || command == kCuiNativeWrite;
         const bool readCommand =
-            command == kI2cRead || command == kI2cReadMot || command == kNativeRead;
+            command == kCuiI2cRead || command == kCuiI2cReadMot || command == kCuiNativeRead;
         if ((set && !writeCommand) || (!set && !readCommand) || length < 1 ||
             length > kAuxMaxPayload) {
             return kCuiInvalidArg;
         }
         AuxRequest request;
-        const bool native = command == kNativeWrite || command == kNativeRead;
+        const bool native = command == kCuiNativeWrite || command == kCuiNativeRead;
         if (native) {
             if (address >= kDpcdAddressLimit) {
                 return kCuiInvalidArg;
@@ -134,13 +110,14 @@ class SimCuiObject final : public cui::Interface {
             request.command = set ? AuxCommand::NativeWrite : AuxCommand::NativeRead;
             request.address = address;
         } else {
-            // The block carries the 8-bit DDC address; the direction comes from the command.
-            if (address > 0xFF) {
+            // The block carries the device's 8-bit address in its write form, whatever the
+            // direction (the command gives it): an odd value names no device.
+            if (address > 0xFF || (address & 1u) != 0) {
                 return kCuiInvalidArg;
             }
             request.command = set ? AuxCommand::I2cWrite : AuxCommand::I2cRead;
             request.address = address >> 1;
-            request.mot = command == kI2cWriteMot || command == kI2cReadMot;
+            request.mot = command == kCuiI2cWriteMot || command == kCuiI2cReadMot;
         }
         uint8_t* data = block + layout->data;
         if (set) {
@@ -151,7 +128,7 @@ class SimCuiObject final : public cui::Interface {
         Where where;
         if (!(lspcon ? FindPort(device, where) : FindUid(device, where))) {
             *status = lspcon ? kCuiStatusNoReply : kCuiStatusUnknownDevice;
-            return cui::kHrOk;
+            return kCuiOk;
         }
         const AuxReply reply = pc_.Channel(where.gpu, where.display).Transact(request);
         switch (reply.status) {
@@ -161,10 +138,10 @@ class SimCuiObject final : public cui::Interface {
                     const size_t got = reply.data.size() < length ? reply.data.size() : length;
                     std::memcpy(data, reply.data.data(), got);
                 }
-                *status = kStatusDone;
+                *status = kCuiStatusDone;
                 break;
             case AuxStatus::Defer:
-                *status = kStatusBusy;
+                *status = kCuiStatusBusy;
                 break;
             case AuxStatus::Nack:
                 *status = kCuiStatusRefused;
@@ -173,7 +150,7 @@ class SimCuiObject final : public cui::Interface {
                 *status = kCuiStatusNoReply;
                 break;
         }
-        return cui::kHrOk;
+        return kCuiOk;
     }
 
     bool FindUid(uint32_t uid, Where& where) const {
@@ -217,11 +194,11 @@ cui::HResult SimCui::CreateInstance(const wchar_t* progId,
         return kCuiPointer;
     }
     object->reset();
-    if (!installed_ || progId == nullptr || std::wstring(progId) != cui::kProgId) {
-        return cui::kHrClassString;
+    if (!installed_ || progId == nullptr || std::wstring(progId) != kCuiProgId) {
+        return kCuiClassString;
     }
     *object = std::make_unique<SimCuiObject>(pc_);
-    return cui::kHrOk;
+    return kCuiOk;
 }
 
 bool SimCui::EnumDisplayAdapter(uint32_t index, std::wstring* deviceName) {

@@ -6,23 +6,19 @@
 // call succeeds (HRESULT 0) whenever the block is well formed, and its status word tells
 // how the transaction went: 0 done, 70 the sink deferred it, 1 refused, 2 no reply (or no
 // device on that LS-PCON port), 3 no device with that UID, 5 LS-PCON not supported. A
-// malformed block fails the call with E_INVALIDARG and status 0.
+// malformed block fails the call with E_INVALIDARG and status 0; so does an I2C request
+// whose address is odd (the chip is 0x6E whatever the direction), which never reaches the
+// chip at 0x37. The object's interface is the host's driver layer (cui::Driver and
+// cui::Interface); every code and layout it decodes is its own (CuiRecords.h).
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "core/gfx/cui/Cui.h"
 #include "sim/pc/VirtualPc.h"
+#include "sim/pc/cui/CuiRecords.h"
 
 namespace zorvan::sim {
-
-inline constexpr uint32_t kCuiStatusRefused = 1;
-inline constexpr uint32_t kCuiStatusNoReply = 2;
-inline constexpr uint32_t kCuiStatusUnknownDevice = 3;
-inline constexpr cui::HResult kCuiInvalidArg = static_cast<cui::HResult>(0x80070057u);
-inline constexpr cui::HResult kCuiPointer = static_cast<cui::HResult>(0x80004003u);
-// S_FALSE: no device with that index.
-inline constexpr cui::HResult kCuiNoMoreItems = 1;
 
 // "\\.\DISPLAY<n+1>": the device name of adapter n.
 std::wstring CuiAdapterName(uint32_t index);

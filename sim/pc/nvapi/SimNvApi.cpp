@@ -1,6 +1,7 @@
 #include "sim/pc/nvapi/SimNvApi.h"
 
 #include <cstring>
+#include <tuple>
 
 #include "sim/chip/LittleEndian.h"
 
@@ -9,167 +10,156 @@ namespace {
 
 using nvapi::Status;
 
+static_assert(std::tuple_size_v<decltype(TopologyNodeSpec::block)> == kNvRoutingBlockSize);
+
 void Put64(uint8_t* p, uint64_t v) {
     for (int i = 0; i < 8; ++i) {
         p[i] = static_cast<uint8_t>(v >> (8 * i));
     }
 }
 
-// Connector type word of a connected-display record: DisplayPort.
-constexpr uint32_t kConnectorDisplayPort = 6;
-constexpr uint64_t kNodeVideoSinkFlag = uint64_t{1} << 33;
-
-// Record offsets.
-constexpr size_t kAuxVersion = 0;
-constexpr size_t kAuxDisplayId = 4;
-constexpr size_t kAuxType = 8;
-constexpr size_t kAuxAddress = 12;
-constexpr size_t kAuxData = 16;
-constexpr size_t kAuxLength = 32;
-constexpr size_t kAuxReply = 36;
-constexpr size_t kAuxTopology = 40;
-
 }  // namespace
 
 Status SimNvApi::Initialize() {
-    initialized_ = initializeStatus_ == nvapi::NVAPI_OK;
+    initialized_ = initializeStatus_ == kNvOk;
     return initializeStatus_;
 }
 
-Status SimNvApi::EnumPhysicalGpus(nvapi::GpuHandle handles[nvapi::kMaxPhysicalGpus],
+Status SimNvApi::EnumPhysicalGpus(nvapi::GpuHandle handles[kNvMaxPhysicalGpus],
                                   uint32_t* count) {
     if (!initialized_) {
-        return nvapi::NVAPI_API_NOT_INITIALIZED;
+        return kNvApiNotInitialized;
     }
     if (handles == nullptr || count == nullptr) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+        return kNvInvalidArgument;
     }
     const size_t n = pc_.Setup().gpus.size();
     if (n == 0) {
-        return nvapi::NVAPI_NVIDIA_DEVICE_NOT_FOUND;
+        return kNvDeviceNotFound;
     }
-    const uint32_t shown = n < nvapi::kMaxPhysicalGpus ? static_cast<uint32_t>(n)
-                                                       : nvapi::kMaxPhysicalGpus;
+    const uint32_t shown = n < kNvMaxPhysicalGpus ? static_cast<uint32_t>(n)
+                                                       : kNvMaxPhysicalGpus;
     for (uint32_t i = 0; i < shown; ++i) {
         handles[i] = kGpuHandleBase + i;
     }
     *count = shown;
-    return nvapi::NVAPI_OK;
+    return kNvOk;
 }
 
 Status SimNvApi::GetConnectedDisplayIds(nvapi::GpuHandle gpu, uint8_t* records, uint32_t* count,
                                         uint32_t /*flags*/) {
     if (!initialized_) {
-        return nvapi::NVAPI_API_NOT_INITIALIZED;
+        return kNvApiNotInitialized;
     }
     const auto& gpus = pc_.Setup().gpus;
     if (count == nullptr || gpu < kGpuHandleBase || gpu - kGpuHandleBase >= gpus.size()) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+        return kNvInvalidArgument;
     }
     const auto& displays = gpus[gpu - kGpuHandleBase].displays;
     const uint32_t n = static_cast<uint32_t>(displays.size());
     if (records == nullptr) {
         *count = n;
-        return nvapi::NVAPI_OK;
+        return kNvOk;
     }
-    if (Get32(records) != nvapi::kConnectedDisplayVersion || *count < n) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+    if (Get32(records + kNvDisplayOffsetVersion) != kNvDisplayRecordVersion || *count < n) {
+        return kNvInvalidArgument;
     }
     for (uint32_t i = 0; i < n; ++i) {
-        uint8_t* r = records + static_cast<size_t>(i) * nvapi::kConnectedDisplayRecordSize;
-        std::memset(r, 0, nvapi::kConnectedDisplayRecordSize);
-        Put32(r, nvapi::kConnectedDisplayVersion);
-        Put32(r + 4, kConnectorDisplayPort);
-        Put32(r + 8, displays[i].displayId);
-        Put32(r + 12, kNvDisplayActive | (displays[i].mstRoot ? kNvDisplayMstRoot : 0));
+        uint8_t* r = records + static_cast<size_t>(i) * kNvDisplayRecordSize;
+        std::memset(r, 0, kNvDisplayRecordSize);
+        Put32(r + kNvDisplayOffsetVersion, kNvDisplayRecordVersion);
+        Put32(r + kNvDisplayOffsetConnector, kNvConnectorDisplayPort);
+        Put32(r + kNvDisplayOffsetId, displays[i].displayId);
+        Put32(r + kNvDisplayOffsetFlags,
+              kNvDisplayActive | (displays[i].mstRoot ? kNvDisplayMstRoot : 0));
     }
     *count = n;
-    return nvapi::NVAPI_OK;
+    return kNvOk;
 }
 
 Status SimNvApi::GetDisplayHandleFromId(uint32_t displayId, nvapi::DisplayHandle* handle) {
     if (!initialized_) {
-        return nvapi::NVAPI_API_NOT_INITIALIZED;
+        return kNvApiNotInitialized;
     }
     Where where;
     if (handle == nullptr) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+        return kNvInvalidArgument;
     }
     if (!FindDisplayId(displayId, where)) {
-        return nvapi::NVAPI_NVIDIA_DEVICE_NOT_FOUND;
+        return kNvDeviceNotFound;
     }
     *handle = HandleOf(where);
-    return nvapi::NVAPI_OK;
+    return kNvOk;
 }
 
 Status SimNvApi::QueryDpTopology(uint32_t displayId, uint8_t* nodes, uint32_t* count) {
     if (!initialized_) {
-        return nvapi::NVAPI_API_NOT_INITIALIZED;
+        return kNvApiNotInitialized;
     }
     Where where;
     if (count == nullptr) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+        return kNvInvalidArgument;
     }
     if (!FindDisplayId(displayId, where)) {
-        return nvapi::NVAPI_NVIDIA_DEVICE_NOT_FOUND;
+        return kNvDeviceNotFound;
     }
     const DisplaySpec& display = Display(where);
     const uint32_t n = display.mstRoot ? static_cast<uint32_t>(display.topology.size()) : 0;
     if (nodes == nullptr) {
         *count = n;
-        return nvapi::NVAPI_OK;
+        return kNvOk;
     }
-    if (Get32(nodes) != nvapi::kTopologyNodeVersion || *count < n) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+    if (Get32(nodes + kNvNodeOffsetVersion) != kNvNodeRecordVersion || *count < n) {
+        return kNvInvalidArgument;
     }
     for (uint32_t i = 0; i < n; ++i) {
         const TopologyNodeSpec& node = display.topology[i];
-        uint8_t* r = nodes + static_cast<size_t>(i) * nvapi::kTopologyNodeRecordSize;
-        std::memset(r, 0, nvapi::kTopologyNodeRecordSize);
-        Put32(r, nvapi::kTopologyNodeVersion);
-        Put32(r + 4, node.displayId);
-        std::memcpy(r + 16, node.block.data(), node.block.size());
-        Put64(r + 96, node.videoSink ? kNodeVideoSinkFlag : 0);
-        Put32(r + 104, node.nodeType);
+        uint8_t* r = nodes + static_cast<size_t>(i) * kNvNodeRecordSize;
+        std::memset(r, 0, kNvNodeRecordSize);
+        Put32(r + kNvNodeOffsetVersion, kNvNodeRecordVersion);
+        Put32(r + kNvNodeOffsetDisplayId, node.displayId);
+        std::memcpy(r + kNvNodeOffsetBlock, node.block.data(), kNvRoutingBlockSize);
+        Put64(r + kNvNodeOffsetFlags, node.videoSink ? kNvNodeVideoSink : 0);
+        Put32(r + kNvNodeOffsetType, node.nodeType);
     }
     *count = n;
-    return nvapi::NVAPI_OK;
+    return kNvOk;
 }
 
 Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, uint32_t size) {
     if (!initialized_) {
-        return nvapi::NVAPI_API_NOT_INITIALIZED;
+        return kNvApiNotInitialized;
     }
-    if (request == nullptr || size != nvapi::kDpAuxRequestSize ||
-        Get32(request + kAuxVersion) != nvapi::kDpAuxRequestVersion) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+    if (request == nullptr || size != kNvAuxRequestSize ||
+        Get32(request + kNvAuxOffsetVersion) != kNvAuxRequestVersion) {
+        return kNvInvalidArgument;
     }
     Where where;
     if (!FindDisplayHandle(display, where)) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+        return kNvInvalidArgument;
     }
     const DisplaySpec& setup = Display(where);
-    if (Get32(request + kAuxDisplayId) != setup.displayId) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+    if (Get32(request + kNvAuxOffsetDisplayId) != setup.displayId) {
+        return kNvInvalidArgument;
     }
     // The routing block: all zero addresses the output itself, otherwise it must be the
     // block of one of the output's topology nodes.
-    const uint8_t* route = request + kAuxTopology;
+    const uint8_t* route = request + kNvAuxOffsetRoute;
     bool routeKnown = true;
-    for (size_t i = 0; i < 64 && routeKnown; ++i) {
+    for (size_t i = 0; i < kNvRoutingBlockSize && routeKnown; ++i) {
         routeKnown = route[i] == 0;
     }
     for (const TopologyNodeSpec& node : setup.topology) {
-        routeKnown = routeKnown || std::memcmp(route, node.block.data(), node.block.size()) == 0;
+        routeKnown = routeKnown || std::memcmp(route, node.block.data(), kNvRoutingBlockSize) == 0;
     }
     if (!routeKnown) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+        return kNvInvalidArgument;
     }
-    const uint32_t type = Get32(request + kAuxType);
-    const uint32_t lengthField = Get32(request + kAuxLength);
-    const uint32_t address = Get32(request + kAuxAddress);
-    if (lengthField > 15) {
-        return nvapi::NVAPI_INVALID_ARGUMENT;
+    const uint32_t type = Get32(request + kNvAuxOffsetType);
+    const uint32_t lengthField = Get32(request + kNvAuxOffsetLengthMinusOne);
+    const uint32_t address = Get32(request + kNvAuxOffsetAddress);
+    if (lengthField > kNvAuxMaxData - 1) {
+        return kNvInvalidArgument;
     }
     const uint32_t length = lengthField + 1;
 
@@ -192,13 +182,15 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
             aux.mot = type == kNvAuxI2cReadMot;
             break;
         default:
-            return nvapi::NVAPI_INVALID_ARGUMENT;
+            return kNvInvalidArgument;
     }
     const bool isI2c = aux.command == AuxCommand::I2cWrite || aux.command == AuxCommand::I2cRead;
     if (isI2c) {
-        // The record carries the 8-bit DDC address; the direction comes from the type.
-        if (address > 0xFF) {
-            return nvapi::NVAPI_INVALID_ARGUMENT;
+        // The record carries the device's 8-bit address in its write form, whatever the
+        // direction (the type gives it): an odd value names no device and is refused, so
+        // the wire sees only the 7-bit address of an even one.
+        if (address > 0xFF || (address & 1u) != 0) {
+            return kNvInvalidArgument;
         }
         aux.address = address >> 1;
     } else {
@@ -206,7 +198,7 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
     }
     const bool isWrite = aux.command == AuxCommand::NativeWrite || aux.command == AuxCommand::I2cWrite;
     if (isWrite) {
-        aux.data.assign(request + kAuxData, request + kAuxData + length);
+        aux.data.assign(request + kNvAuxOffsetData, request + kNvAuxOffsetData + length);
     } else {
         aux.length = length;
     }
@@ -215,23 +207,23 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
     switch (reply.status) {
         case AuxStatus::Ack:
             if (!isWrite) {
-                std::memset(request + kAuxData, 0, 16);
+                std::memset(request + kNvAuxOffsetData, 0, kNvAuxMaxData);
                 const size_t got = reply.data.size() < length ? reply.data.size() : length;
-                std::memcpy(request + kAuxData, reply.data.data(), got);
+                std::memcpy(request + kNvAuxOffsetData, reply.data.data(), got);
             }
-            Put32(request + kAuxReply, kNvReplyAck);
-            return nvapi::NVAPI_OK;
+            Put32(request + kNvAuxOffsetReply, kNvReplyAck);
+            return kNvOk;
         case AuxStatus::Nack:
-            Put32(request + kAuxReply, kNvReplyNack);
-            return nvapi::NVAPI_OK;
+            Put32(request + kNvAuxOffsetReply, kNvReplyNack);
+            return kNvOk;
         case AuxStatus::Defer:
-            Put32(request + kAuxReply, kNvReplyDefer);
-            return nvapi::NVAPI_OK;
+            Put32(request + kNvAuxOffsetReply, kNvReplyDefer);
+            return kNvOk;
         case AuxStatus::Timeout:
             break;
     }
-    Put32(request + kAuxReply, kNvReplyFailed);
-    return nvapi::NVAPI_ERROR;
+    Put32(request + kNvAuxOffsetReply, kNvReplyFailed);
+    return kNvError;
 }
 
 bool SimNvApi::FindDisplayId(uint32_t displayId, Where& where) const {

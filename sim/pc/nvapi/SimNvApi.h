@@ -3,32 +3,20 @@
 // driver does (version words, sizes, counts, request types, the length field) before it
 // touches the link, and fills the records byte by byte. A DP AUX request answers with
 // the reply code at offset 36: 0 acknowledged, 1 refused, 2 deferred; a request that gets
-// no reply on the wire fails the call (NVAPI_ERROR) with reply code 255.
+// no reply on the wire fails the call (NVAPI_ERROR) with reply code 255. An I2C request
+// names its device by the 8-bit write address (0x6E for the chip, reads included); an odd
+// address is refused as an invalid argument, so it never reaches the chip at 0x37.
 #include <cstddef>
 #include <cstdint>
 
 #include "core/gfx/nvapi/NvApi.h"
 #include "sim/pc/VirtualPc.h"
+#include "sim/pc/nvapi/NvRecords.h"
 
 namespace zorvan::sim {
 
-// DpAuxRequest request types.
-inline constexpr uint32_t kNvAuxNativeWrite = 0;
-inline constexpr uint32_t kNvAuxNativeRead = 1;
-inline constexpr uint32_t kNvAuxI2cWrite = 2;
-inline constexpr uint32_t kNvAuxI2cRead = 3;
-inline constexpr uint32_t kNvAuxI2cWriteMot = 5;
-inline constexpr uint32_t kNvAuxI2cReadMot = 6;
-
-inline constexpr uint32_t kNvReplyAck = 0;
-inline constexpr uint32_t kNvReplyNack = 1;
-inline constexpr uint32_t kNvReplyDefer = 2;
-inline constexpr uint32_t kNvReplyFailed = 255;
-
-// Connected-display flag bits: the display is active; it is the root of an MST topology.
-inline constexpr uint32_t kNvDisplayActive = 0x1;
-inline constexpr uint32_t kNvDisplayMstRoot = 0x2;
-
+// The driver's interface is the host's driver layer (nvapi::Driver); every code and layout
+// it decodes is its own (NvRecords.h).
 class SimNvApi final : public nvapi::Driver {
 public:
     explicit SimNvApi(VirtualPc& pc) : pc_(pc) {}
@@ -37,7 +25,7 @@ public:
     void SetInitializeStatus(nvapi::Status status) { initializeStatus_ = status; }
 
     nvapi::Status Initialize() override;
-    nvapi::Status EnumPhysicalGpus(nvapi::GpuHandle handles[nvapi::kMaxPhysicalGpus],
+    nvapi::Status EnumPhysicalGpus(nvapi::GpuHandle handles[kNvMaxPhysicalGpus],
                                    uint32_t* count) override;
     nvapi::Status GetConnectedDisplayIds(nvapi::GpuHandle gpu, uint8_t* records, uint32_t* count,
                                          uint32_t flags) override;
@@ -60,7 +48,7 @@ private:
     nvapi::DisplayHandle HandleOf(const Where& where) const;
 
     VirtualPc& pc_;
-    nvapi::Status initializeStatus_ = nvapi::NVAPI_OK;
+    nvapi::Status initializeStatus_ = kNvOk;
     bool initialized_ = false;
 };
 

@@ -20,6 +20,8 @@ const Bytes kTypeQuery = {0x06, 0xC8, 0x02};
 
 class SecureEntry : public SecureFixture {
   protected:
+    using ShortRest = SecureFixture::ShortRest;
+
     // The chip as the next run finds it, through its state file's bytes.
     void ReloadThroughStateFile() {
         std::wstring error;
@@ -196,14 +198,20 @@ TEST_F(SecureEntry, EsmStartsOnlyFromAWholeIntactPayloadOfTheGivenLength) {
 }
 
 TEST_F(SecureEntry, EsmOfAnyLengthInsideTheAreaStarts) {
-    // The rest after the 256-byte groups takes every form a host may send.
-    for (uint32_t length : {512u, 700u, 12000u, 0x1F400u, kEsmAreaSize}) {
-        SCOPED_TRACE("length " + std::to_string(length));
-        Reload(NewChipState(ChipFamily::Kq1100, 1500));
-        EnterIsp();
-        const Bytes esm = BuildEsmPayload(length);
-        StartEsm(esm);
-        EXPECT_EQ(Status() & kEsmStatusRunning, kEsmStatusRunning);
+    // The rest after the 256-byte groups takes every form a host may send: a short rest (at
+    // most 115 bytes) with count byte 0x7A and the empty packet after it, or exact.
+    for (const ShortRest form : {ShortRest::kRecorded, ShortRest::kExact}) {
+        for (uint32_t length : {257u, 371u, 372u, 512u, 700u, 792u, 12000u, 0x1F400u,
+                                kEsmAreaSize - 232, kEsmAreaSize}) {
+            SCOPED_TRACE("length " + std::to_string(length) +
+                         (form == ShortRest::kRecorded ? ", recorded form" : ", exact form"));
+            Reload(NewChipState(ChipFamily::Kq1100, 1500));
+            EnterIsp();
+            const Bytes esm = BuildEsmPayload(length);
+            WriteEsm(esm, {}, form);
+            ASSERT_EQ(AwaitAnswer(HostPacket(StartEsmCommand(length))), kAck);
+            EXPECT_EQ(Status() & kEsmStatusRunning, kEsmStatusRunning);
+        }
     }
 }
 
@@ -242,16 +250,14 @@ TEST_F(SecureEntry, EsmSurvivesTheStateFileButNotAPowerCycle) {
 }
 
 TEST_F(SecureEntry, MemoryWritesLandOnlyInsideOneWindow) {
-    Bytes wrongCount = HostPacket(MemoryWrite(kSignatureAddress + 230, Bytes(26, 0x5A)));
-    wrongCount[5] = 0x7A;  // the count byte of 115 bytes, with 26 following
-    wrongCount.back() ^= 0x21 ^ 0x7A;
+    const Bytes last26 = HostPacket(MemoryWrite(kSignatureAddress + 230, Bytes(26, 0x5A)));
     struct Case {
         const char* what;
         Bytes packet;
     };
     const Case ignored[] = {
-        {"count byte not matching the data", wrongCount},
-        {"no data bytes", HostPacket(MemoryWrite(kEsmAddress + 12000, {}))},
+        {"count byte announcing fewer bytes than follow", WithCountByte(last26, 0x20)},
+        {"count byte announcing 116 data bytes", WithCountByte(last26, 0x7B)},
         {"116 data bytes", HostPacket(MemoryWrite(kEsmAddress, Bytes(116, 1)))},
         {"below the ESM area", HostPacket(MemoryWrite(kEsmAddress - 1, Bytes(1, 1)))},
         {"across the ESM area's end",
@@ -262,12 +268,22 @@ TEST_F(SecureEntry, MemoryWritesLandOnlyInsideOneWindow) {
         {"across the signature area's end",
          HostPacket(MemoryWrite(kSignatureAddress + 231, Bytes(26, 1)))},
         {"between the areas", HostPacket(MemoryWrite(kSignatureAddress + 256, Bytes(1, 1)))},
+        {"no data bytes below the ESM area", HostPacket(MemoryWrite(kEsmAddress - 1, {}))},
+        {"no data bytes past the ESM area's end",
+         HostPacket(MemoryWrite(kEsmAddress + kEsmAreaSize + 1, {}))},
+        {"no data bytes past the signature area's end",
+         HostPacket(MemoryWrite(kSignatureAddress + 257, {}))},
         {"no address", HostPacket({0x53, 0x00, 0x32, 0x00})},
     };
     const Case acked[] = {
         {"first ESM byte", HostPacket(MemoryWrite(kEsmAddress, Bytes(1, 1)))},
         {"last ESM bytes",
          HostPacket(MemoryWrite(kEsmAddress + kEsmAreaSize - 115, Bytes(115, 1)))},
+        {"no data bytes inside the ESM area", HostPacket(MemoryWrite(kEsmAddress + 12000, {}))},
+        {"no data bytes at the ESM area's end",
+         HostPacket(MemoryWrite(kEsmAddress + kEsmAreaSize, {}))},
+        {"no data bytes at the signature area's end",
+         HostPacket(MemoryWrite(kSignatureAddress + 256, {}))},
         {"signature, first packet", HostPacket(MemoryWrite(kSignatureAddress, Bytes(115, 1)))},
         {"signature, second packet",
          HostPacket(MemoryWrite(kSignatureAddress + 115, Bytes(115, 1)))},
@@ -280,8 +296,29 @@ TEST_F(SecureEntry, MemoryWritesLandOnlyInsideOneWindow) {
         EXPECT_EQ(Exchange(c.packet), kNullMessage) << c.what;
     }
     EXPECT_EQ(Status() & kEsmStatusSignatureLoaded, 0u) << "the last 26 bytes never landed";
-    EXPECT_EQ(Exchange(HostPacket(MemoryWrite(kSignatureAddress + 230, Bytes(26, 0x5A)))), kAck);
+    // Announced as 115 bytes, carrying 26: the 26 land.
+    EXPECT_EQ(Exchange(WithCountByte(last26, 0x7A)), kAck);
     EXPECT_EQ(Status() & kEsmStatusSignatureLoaded, kEsmStatusSignatureLoaded);
+}
+
+TEST_F(SecureEntry, OnlyTheMemoryWriteTakesACountByteThatAnnouncesMore) {
+    EnterIsp();
+    const struct {
+        const char* what;
+        Bytes packet;
+    } cases[] = {
+        {"announce", kAnnouncePacket},
+        {"release of the handle", kReleaseHandlePacket},
+        {"status query", kStatusPacket},
+        {"secure download", HostPacket({0x73, 0x18, 0x00, 0xAA})},
+        {"type query", HostPacket(kTypeQuery)},
+    };
+    for (const auto& c : cases) {
+        const uint8_t more = static_cast<uint8_t>(c.packet[5] + 1);
+        EXPECT_EQ(AwaitAnswer(WithCountByte(c.packet, more)), kNullMessage) << c.what;
+        EXPECT_NE(AwaitAnswer(c.packet), kNullMessage) << c.what << ", exact";
+    }
+    EXPECT_EQ(Status() & kEsmStatusAnnounced, kEsmStatusAnnounced);
 }
 
 TEST_F(SecureEntry, SecureCommandsAreIgnoredOutsideIspMode) {

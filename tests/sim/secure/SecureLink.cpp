@@ -14,6 +14,16 @@ Bytes MemoryWrite(uint32_t address, const Bytes& data) {
     return command;
 }
 
+Bytes WithCountByte(Bytes packet, uint8_t n) {
+    if (packet.size() < 8) {
+        ADD_FAILURE() << "not a vendor command packet";
+        return packet;
+    }
+    packet.back() = static_cast<uint8_t>(packet.back() ^ packet[5] ^ n);
+    packet[5] = n;
+    return packet;
+}
+
 Bytes StartEsmCommand(uint32_t length) {
     Bytes command = {0x72};
     const Bytes l = Be32(length);
@@ -63,14 +73,18 @@ std::optional<uint32_t> SecureFixture::EsmStatus() {
     return (static_cast<uint32_t>(reply[7]) << 24) | (reply[8] << 16) | (reply[9] << 8) | reply[10];
 }
 
-void SecureFixture::WriteEsm(const Bytes& payload, const std::set<size_t>& skipPacket) {
+void SecureFixture::WriteEsm(const Bytes& payload, const std::set<size_t>& skipPacket,
+                             ShortRest shortRest) {
     size_t index = 0;
-    const auto send = [&](size_t at, size_t n) {
+    const auto send = [&](size_t at, size_t n, std::optional<uint8_t> countByte = {}) {
         if (skipPacket.count(index++) == 0) {
             const Bytes data(payload.begin() + static_cast<long>(at),
                              payload.begin() + static_cast<long>(at + n));
-            ASSERT_TRUE(Acked(MemoryWrite(kEsmAddress + static_cast<uint32_t>(at), data)))
-                << "ESM packet at offset " << at;
+            Bytes packet = HostPacket(MemoryWrite(kEsmAddress + static_cast<uint32_t>(at), data));
+            if (countByte) {
+                packet = WithCountByte(packet, *countByte);
+            }
+            ASSERT_EQ(Exchange(packet), kAck) << "ESM packet at offset " << at;
         }
     };
     size_t p = 0;
@@ -80,6 +94,11 @@ void SecureFixture::WriteEsm(const Bytes& payload, const std::set<size_t>& skipP
         send(p + 230, 26);
         p += 256;
     } while (payload.size() - p > 256);
+    if (payload.size() - p <= 115 && shortRest == ShortRest::kRecorded) {
+        send(p, payload.size() - p, 0x7A);
+        send(payload.size(), 0);
+        return;
+    }
     while (p < payload.size()) {
         const size_t n = std::min<size_t>(115, payload.size() - p);
         send(p, n);

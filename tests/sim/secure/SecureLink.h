@@ -29,6 +29,8 @@ inline constexpr uint32_t kSignatureAddress = 0x31D2BC;
 
 // Code and parameters of a memory write (0x53) of `data` at `address`.
 Bytes MemoryWrite(uint32_t address, const Bytes& data);
+// A host packet with its count byte replaced by `n` and its checksum sealed again.
+Bytes WithCountByte(Bytes packet, uint8_t n);
 // 0x72 with the ESM length.
 Bytes StartEsmCommand(uint32_t length);
 // The signature bytes of a driver file (the 256 after the payload its header announces).
@@ -45,10 +47,16 @@ class SecureFixture : public IspFixture {
     // The status word of a 0x77 reply; nothing when the reply is not n 77 S3..S0.
     std::optional<uint32_t> EsmStatus();
 
+    // How the rest after the groups goes out when it is at most 115 bytes: one packet with
+    // count byte 0x7A and an empty packet at the ESM's end, or one packet with its exact
+    // count byte.
+    enum class ShortRest { kRecorded, kExact };
+
     // The ESM payload as a host sends it: groups of 115, 115 and 26 bytes while more than
-    // 256 remain, then the rest in packets of at most 115; every packet acknowledged.
-    // `skipPacket`: indexes of packets not sent.
-    void WriteEsm(const Bytes& payload, const std::set<size_t>& skipPacket = {});
+    // 256 remain, then the rest in packets of at most 115 (a short rest as `shortRest`
+    // says); every packet acknowledged. `skipPacket`: indexes of packets not sent.
+    void WriteEsm(const Bytes& payload, const std::set<size_t>& skipPacket = {},
+                  ShortRest shortRest = ShortRest::kRecorded);
     // WriteEsm and 0x72 with its length, acknowledged.
     void StartEsm(const Bytes& payload);
     // The driver in 0x73 packets of 117 bytes, each acknowledged.
