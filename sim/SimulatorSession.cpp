@@ -5,7 +5,6 @@
 
 #include "core/platform/Files.h"
 #include "core/platform/Text.h"
-#include "sim/state/StateFile.h"
 
 namespace zorvan::sim {
 
@@ -86,7 +85,6 @@ SimulatorSession::~SimulatorSession() {
     if (!SaveState(error) && !told) {
         std::fprintf(stderr, "%s\n", ToUtf8(error).c_str());
     }
-    chip_.SetStateChanges(nullptr);
 }
 
 bool SimulatorSession::SaveState(std::wstring& error) {

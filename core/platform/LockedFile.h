@@ -13,7 +13,7 @@ namespace zorvan::platform {
 
 enum class LockOutcome {
     kLocked,      // open and locked
-    kMissing,     // no file of that name (Open)
+    kMissing,     // no file of that name (Open); Reason() says so
     kExists,      // a file of that name is there already (CreateNew)
     kBusy,        // another open of the file holds the lock
     kNotRegular,  // a folder, a device, a pipe...

@@ -90,7 +90,9 @@ LockOutcome LockedFile::Open(const std::wstring& path, bool writable) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         struct stat named {};
         if (::stat(native.c_str(), &named) != 0) {
-            return errno == ENOENT ? LockOutcome::kMissing : Fail(errno);
+            const int error = errno;
+            Fail(error);
+            return error == ENOENT ? LockOutcome::kMissing : LockOutcome::kFailed;
         }
         if (!S_ISREG(named.st_mode)) {
             return LockOutcome::kNotRegular;  // never opened: a device may do things on open

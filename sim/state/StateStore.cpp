@@ -72,7 +72,7 @@ std::unique_ptr<StateStore> StateStore::OpenToInspect(const std::wstring& path, 
             error = NotRegular(path);
             return nullptr;
         case platform::LockOutcome::kMissing:
-            error = Refused(L"read", path, FromUtf8("No such file or directory"));
+            error = Refused(L"read", path, store->file_.Reason());
             return nullptr;
         default:
             error = Refused(L"read", path, store->file_.Reason());
