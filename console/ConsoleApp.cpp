@@ -64,6 +64,20 @@ constexpr int kExitUsage = 2;
 
 int ExitWith(const IspConfig& config, int status) { return config.exitStatus ? status : kExitDone; }
 
+// A virtual chip that could not keep what the run did fails the run, whatever the procedure
+// reported: the reason follows the procedure's own last words, on standard error and in
+// the log.
+bool SimulatedChipKept(sim::Session* simulator) {
+    std::wstring error;
+    if (simulator == nullptr || simulator->SaveState(error)) {
+        return true;
+    }
+    const std::wstring line = error + L"\r\n";
+    platform::PrintError(line);
+    AppendLog(line);
+    return false;
+}
+
 }  // namespace
 
 int RunConsoleApp(const std::vector<std::wstring>& args) {
@@ -131,7 +145,8 @@ int RunConsoleApp(const std::vector<std::wstring>& args) {
 
     control.delegate = &updater;
     const bool done = DispatchCommand(command, session);
-    return ExitWith(config, done ? kExitDone : kExitFailed);
+    const bool kept = SimulatedChipKept(simulator.get());
+    return ExitWith(config, done && kept ? kExitDone : kExitFailed);
 }
 
 }  // namespace zorvan::console

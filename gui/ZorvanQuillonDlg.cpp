@@ -70,6 +70,20 @@ bool ZorvanQuillonDlg::ActivateSimulator() {
     return true;
 }
 
+// The virtual chip's state file takes each change as the chip makes it; a change it could
+// not take fails what the dialog has just reported. Told once, in the output box, the log
+// and a message box.
+void ZorvanQuillonDlg::CheckSimulatedChipKept() {
+    std::wstring error;
+    if (simulator_ == nullptr || simulatorFailureShown_ || simulator_->SaveState(error)) {
+        return;
+    }
+    simulatorFailureShown_ = true;
+    AppendStatusAndLog(error + L"\r\n");
+    SetStatusColour(STATUS_FAILED);
+    host_.MessageBox(error, kAppTitle, MessageIcon::Error);
+}
+
 void ZorvanQuillonDlg::ShowDebugPicture() {
     host_.Show(IDC_DEBUG_PICTURE, config_.debugMode);
     if (!config_.debugMode) {
@@ -212,8 +226,9 @@ void ZorvanQuillonDlg::OnCommand(ControlId id, Notification what) {
             OnRefresh();
             break;
         default:
-            break;
+            return;
     }
+    CheckSimulatedChipKept();
 }
 
 bool ZorvanQuillonDlg::OnSysCommand(uint32_t command) {

@@ -87,6 +87,7 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
     // start-up
     void ApplyConfiguration();
     bool ActivateSimulator();
+    void CheckSimulatedChipKept();
     void CompactLayout();
     void SetupOneStepPanel();
     void ShowDebugPicture();
@@ -184,6 +185,7 @@ class ZorvanQuillonDlg final : public ZorvanControlDelegate, public DialogEvents
     DialogEnvironment environment_;
     // The simulator outlives the core, whose backends release their drivers when it goes.
     std::unique_ptr<sim::Session> simulator_;
+    bool simulatorFailureShown_ = false;
     ZorvanControl control_;
     CColorStatic statusLine_;
     bool cmdbPending_ = false;

@@ -1,7 +1,8 @@
 #pragma once
 // Switches a program onto the virtual PC when its Config.ini asks for it
 // ([Simulator] Enabled=1): installs the simulated vendor drivers and, with
-// Clock=virtual, the virtual clock, and keeps the virtual chip's state file up to date.
+// Clock=virtual, the virtual clock, and keeps the virtual chip's state file up to date
+// (each change as the chip makes it) under its lock for as long as the program runs.
 #include <memory>
 #include <string>
 
@@ -9,9 +10,10 @@ namespace zorvan::sim {
 
 class Session {
 public:
-    // Saves the virtual chip's state (a failure is reported on standard error).
+    // Saves the virtual chip's state (a failure not reported yet goes to standard error).
     virtual ~Session() = default;
-    // Saves the state now; false with a message when it cannot be written.
+    // Saves the state now; false with a message when the state file does not hold every
+    // change the chip made (the run's result does not hold then).
     virtual bool SaveState(std::wstring& error) {
         error.clear();
         return true;

@@ -7,7 +7,6 @@
 
 #include "core/platform/Files.h"
 #include "core/platform/Text.h"
-#include "sim/state/StateFile.h"
 
 namespace zorvan::sim {
 
@@ -32,26 +31,23 @@ std::unique_ptr<SimulatorSession> SimulatorSession::Start(const SimulatorSetting
                                                           const std::wstring& statePath,
                                                           std::wstring& error) {
     ChipState state;
-    if (platform::PathExists(statePath)) {
-        std::optional<ChipState> loaded = LoadState(statePath, error);
-        if (!loaded) {
-            return nullptr;
-        }
-        state = std::move(*loaded);
-    } else {
-        state = NewChipState(ChipFamily::Kq1100, kNewChipSerial);
+    std::unique_ptr<StateStore> store = StateStore::OpenForRun(
+        statePath, NewChipState(ChipFamily::Kq1100, kNewChipSerial), state, error);
+    if (store == nullptr) {
+        return nullptr;
     }
     std::optional<PortChips> ports = LoadPortChips(settings.portSwitch, error);
     if (!ports) {
         return nullptr;
     }
     return std::unique_ptr<SimulatorSession>(
-        new SimulatorSession(settings, std::move(state), statePath, std::move(*ports)));
+        new SimulatorSession(settings, std::move(state), std::move(store), std::move(*ports)));
 }
 
 SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState state,
-                                   std::wstring statePath, PortChips ports)
-    : statePath_(std::move(statePath)),
+                                   std::unique_ptr<StateStore> store, PortChips ports)
+    : statePath_(store->Path()),
+      store_(std::move(store)),
       chip_(std::move(state)),
       portSwitch_(chip_, std::move(ports)),
       faults_(portSwitch_, settings.faults, settings.faultSeed),
@@ -60,6 +56,7 @@ SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState 
       adl_(pc_, EqualsNoCase(settings.vendor, L"AMD")),
       cui_(pc_,
            EqualsNoCase(settings.vendor, L"Intel") || EqualsNoCase(settings.vendor, L"LSPCON")) {
+    chip_.SetStateChanges(store_.get());
     chip_.SetReplyFaults(&faults_);
     chip_.SetPowerLossAfterBlocks(settings.powerLossAfterBlocks);
     chip_.SetStuckFlashAddress(settings.stuckFlashAddress);
@@ -85,16 +82,26 @@ SimulatorSession::~SimulatorSession() {
     if (previousClock_ != nullptr) {
         platform::SetActiveClock(previousClock_);
     }
+    const bool told = failureTold_;
     std::wstring error;
-    if (!SaveState(error)) {
+    if (!SaveState(error) && !told) {
         std::fprintf(stderr, "%s\n", ToUtf8(error).c_str());
     }
 }
 
 bool SimulatorSession::SaveState(std::wstring& error) {
     error.clear();
-    return sim::SaveState(statePath_, chip_.StateForNextRun(), error) &&
-           portSwitch_.SaveState(error);
+    std::wstring portError;
+    const bool hostKept = store_->Finish(chip_.StateForNextRun(), error);
+    const bool portsKept = portSwitch_.SaveState(portError);
+    if (hostKept && !portsKept) {
+        error = portError;
+    }
+    if (!hostKept || !portsKept) {
+        failureTold_ = true;
+        return false;
+    }
+    return true;
 }
 
 std::wstring VirtualChipLinkScope(const std::wstring& statePath) {

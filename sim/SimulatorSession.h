@@ -2,8 +2,9 @@
 // A run of a program on the virtual PC: the chip loaded from its state file, the fault
 // layer in front of it, the PC with the chip behind its display output, and that PC's
 // drivers installed for the backends (the configured vendor's present, the others absent),
-// with the virtual clock when asked for. The end of the session puts the real driver
-// interfaces and clock back and saves the chip.
+// with the virtual clock when asked for. The state file is held for the whole session and
+// takes each change of the chip as it happens (sim/state/StateStore.h). The end of the
+// session puts the real driver interfaces and clock back and saves the chip.
 #include <memory>
 #include <string>
 
@@ -20,13 +21,15 @@
 #include "sim/pc/adl/SimAdl.h"
 #include "sim/pc/cui/SimCui.h"
 #include "sim/pc/nvapi/SimNvApi.h"
+#include "sim/state/StateStore.h"
 
 namespace zorvan::sim {
 
 class SimulatorSession final : public Session {
 public:
     // statePath: the state file; a missing file gives a new chip (KQ1100, serial 1500,
-    // blank flash), a damaged one refuses the start. Null with `error` set on failure.
+    // blank flash); a file that is damaged, in use by another program or cannot be written
+    // refuses the start. Null with `error` set on failure.
     static std::unique_ptr<SimulatorSession> Start(const SimulatorSettings& settings,
                                                    const std::wstring& statePath,
                                                    std::wstring& error);
@@ -34,6 +37,9 @@ public:
     SimulatorSession(const SimulatorSession&) = delete;
     SimulatorSession& operator=(const SimulatorSession&) = delete;
 
+    // Folds the changes into the state file; false with the message when a change of the
+    // chip could not be written (the failure is told once: the end of the session does not
+    // repeat it).
     bool SaveState(std::wstring& error) override;
     std::wstring LinkScope() const override;
 
@@ -45,10 +51,12 @@ public:
     static constexpr uint32_t kNewChipSerial = 1500;
 
 private:
-    SimulatorSession(const SimulatorSettings& settings, ChipState state, std::wstring statePath,
-                     PortChips ports);
+    SimulatorSession(const SimulatorSettings& settings, ChipState state,
+                     std::unique_ptr<StateStore> store, PortChips ports);
 
     std::wstring statePath_;
+    std::unique_ptr<StateStore> store_;  // outlives the chip that tells it
+    bool failureTold_ = false;
     VirtualChip chip_;
     PortSwitch portSwitch_;  // passes everything to chip_ unless PortSwitch=1
     FaultInjector faults_;

@@ -66,4 +66,10 @@ void Print(const std::wstring& text) {
     std::fflush(stdout);
 }
 
+void PrintError(const std::wstring& text) {
+    const std::string bytes = ToUtf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    std::fflush(stderr);
+}
+
 }  // namespace zorvan::platform

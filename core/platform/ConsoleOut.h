@@ -15,6 +15,8 @@ inline constexpr uint16_t kAttrSuccess = 0xA9;
 void SetTextAttribute(uint16_t attribute);
 // Writes the text as UTF-8 to standard output and flushes it (progress rewrites in place).
 void Print(const std::wstring& text);
+// Writes the text as UTF-8 to standard error, without colours.
+void PrintError(const std::wstring& text);
 
 // The escape sequence an attribute gives (empty when colours are off); for tests.
 std::string AttributeSequence(uint16_t attribute);

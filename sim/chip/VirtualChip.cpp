@@ -10,8 +10,8 @@ VirtualChip::VirtualChip(ChipState state)
       memory_(state_, dpcd_),
       commands_(state_, memory_),
       ddc_(commands_),
-      isp_(state_, dpcd_, [this] { return CountProgrammedBlock(); }),
-      secure_(state_, isp_) {
+      isp_(state_, dpcd_, changes_, [this] { return CountProgrammedBlock(); }),
+      secure_(state_, isp_, changes_) {
     commands_.AddHook(&secure_);
     commands_.AddHook(&isp_);
 }
@@ -53,6 +53,15 @@ bool VirtualChip::CountProgrammedBlock() {
     return powered_;
 }
 
+void VirtualChip::LosePower() {
+    if (!powered_) {
+        return;
+    }
+    powered_ = false;
+    // What the chip keeps is now what it comes up with at the next run.
+    changes_.ChipChanged(StateForNextRun());
+}
+
 ChipState VirtualChip::StateForNextRun() const {
     ChipState next = state_;
     if (!powered_) {
@@ -68,6 +77,7 @@ void VirtualChip::PowerCycle() {
     dpcd_.Reset();
     ddc_.Reset();
     powered_ = true;
+    changes_.ChipChanged(state_);
 }
 
 }  // namespace zorvan::sim

@@ -9,6 +9,7 @@
 #include "sim/chip/ChipState.h"
 #include "sim/chip/DdcCiPort.h"
 #include "sim/chip/Dpcd.h"
+#include "sim/chip/StateChanges.h"
 #include "sim/chip/VendorCommands.h"
 #include "sim/chip/isp/IspEngine.h"
 #include "sim/chip/secure/SecureEngine.h"
@@ -30,7 +31,7 @@ public:
     // Off and on: RAM and the security firmware are lost, the chip boots from flash.
     void PowerCycle();
     // The supply fails: from now on the chip answers nothing.
-    void LosePower() { powered_ = false; }
+    void LosePower();
     bool Powered() const { return powered_; }
 
     void SetReplyFaults(ReplyFaults* faults) { ddc_.SetFaults(faults); }
@@ -50,6 +51,9 @@ public:
     // What the next run starts from: the state as it stands or, after a power loss, the
     // chip as it comes up again (booted from the flash as far as it was written).
     ChipState StateForNextRun() const;
+    // Who is told of each change to what the chip keeps, as it happens (a power loss
+    // counts as the change to what the chip comes up with). Null: nobody.
+    void SetStateChanges(StateChanges* listener) { changes_.Listen(listener); }
 
     const DdcCiPort& DdcPort() const { return ddc_; }
     Dpcd& DpcdSpace() { return dpcd_; }
@@ -60,6 +64,7 @@ public:
 
 private:
     ChipState state_;
+    StateChangeRelay changes_;
     Dpcd dpcd_;
     ChipMemory memory_;
     VendorCommands commands_;

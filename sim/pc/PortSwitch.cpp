@@ -3,11 +3,9 @@
 #include <limits>
 #include <utility>
 
-#include "core/platform/Files.h"
 #include "sim/SimulatorSession.h"
 #include "sim/chip/DdcCiFrame.h"
 #include "sim/chip/VendorCommands.h"
-#include "sim/state/StateFile.h"
 
 namespace zorvan::sim {
 namespace {
@@ -49,17 +47,16 @@ std::optional<PortChips> LoadPortChips(const PortSwitchSettings& settings, std::
             continue;
         }
         ChipState state;
-        if (platform::PathExists(path)) {
-            std::optional<ChipState> loaded = LoadState(path, error);
-            if (!loaded) {
-                return std::nullopt;
-            }
-            state = std::move(*loaded);
-        } else {
-            state = NewChipState(ChipFamily::Kq1100, kFirstPortSerial + static_cast<uint32_t>(i));
+        std::unique_ptr<StateStore> store = StateStore::OpenForRun(
+            path, NewChipState(ChipFamily::Kq1100, kFirstPortSerial + static_cast<uint32_t>(i)),
+            state, error);
+        if (store == nullptr) {
+            return std::nullopt;
         }
         ports.statePaths[i] = path;
         ports.chips[i] = std::make_unique<VirtualChip>(std::move(state));
+        ports.chips[i]->SetStateChanges(store.get());
+        ports.stores[i] = std::move(store);
     }
     return ports;
 }
@@ -155,14 +152,17 @@ CommandOutcome PortSwitch::Handle(const VendorCommand& command) {
     return CommandOutcome{true, BuildAck(), kAckProcessingUs};
 }
 
-bool PortSwitch::SaveState(std::wstring& error) const {
+bool PortSwitch::SaveState(std::wstring& error) {
+    bool kept = true;
     for (size_t i = 0; i < 2; ++i) {
+        std::wstring portError;
         if (ports_.chips[i] != nullptr &&
-            !sim::SaveState(ports_.statePaths[i], ports_.chips[i]->StateForNextRun(), error)) {
-            return false;
+            !ports_.stores[i]->Finish(ports_.chips[i]->StateForNextRun(), portError) && kept) {
+            kept = false;
+            error = portError;
         }
     }
-    return true;
+    return kept;
 }
 
 }  // namespace zorvan::sim

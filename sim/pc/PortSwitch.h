@@ -15,6 +15,7 @@
 #include "sim/chip/VirtualChip.h"
 #include "sim/link/AuxSink.h"
 #include "sim/pc/PortSwitchSettings.h"
+#include "sim/state/StateStore.h"
 
 namespace zorvan::sim {
 
@@ -23,17 +24,18 @@ inline constexpr uint8_t kSelectPortCode = 0x61;
 inline constexpr uint8_t kReleasePortCode = 0x62;
 
 // The chips behind the ports, loaded from their state files (a missing file gives a new
-// chip with a blank flash).
+// chip with a blank flash), each file held and kept up to date as the host chip's is.
 struct PortChips {
     bool enabled = false;
     std::array<uint8_t, 2> ddcAddresses{0x6E, 0x6E};
     std::array<std::wstring, 2> statePaths;
+    std::array<std::unique_ptr<StateStore>, 2> stores;  // outlive the chips that tell them
     std::array<std::unique_ptr<VirtualChip>, 2> chips;
 };
 
 // Relative state files are taken from the folder of Config.ini.
 void ResolvePortStatePaths(const std::wstring& configPath, PortSwitchSettings& settings);
-// nullopt with `error` set when a state file is damaged.
+// nullopt with `error` set when a state file cannot be used (damaged, in use...).
 std::optional<PortChips> LoadPortChips(const PortSwitchSettings& settings, std::wstring& error);
 
 // A DDC/CI device at another address than the chip's 0x6E: the packets it receives are
@@ -64,7 +66,8 @@ public:
     int32_t ConnectedPort() const { return connected_; }
     // The chip behind port 1 or 2; null when there is none.
     VirtualChip* PortChip(int32_t port);
-    bool SaveState(std::wstring& error) const;
+    // Saves the port chips' state files; false with the first one's message.
+    bool SaveState(std::wstring& error);
 
 private:
     CommandOutcome Handle(const VendorCommand& command) override;

@@ -1,9 +1,14 @@
 #include "tests/console/ProgramRunner.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <cstdlib>
@@ -78,7 +83,54 @@ void Drain(int outFd, int errFd, std::string& out, std::string& err) {
     }
 }
 
+// In the child, before exec: the limits a run asked for. Root keeps its rights over files
+// unless they leave the capability bounding set, which exec then honours.
+void ApplyLimits(const RunOptions& options) {
+    if (options.fileSizeLimit) {
+        const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit),
+                           static_cast<rlim_t>(*options.fileSizeLimit)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of killing
+    }
+    if (options.obeyFilePermissions) {
+        for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+            ::prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
+        }
+    }
+}
+
 }  // namespace
+
+StartedProgram::~StartedProgram() {
+    if (!ended_) {
+        Kill();
+        Wait();
+    }
+}
+
+void StartedProgram::Kill() {
+    if (!ended_) {
+        ::kill(pid_, SIGKILL);
+    }
+}
+
+RunResult StartedProgram::Wait() {
+    RunResult result;
+    if (ended_) {
+        return result;
+    }
+    Drain(outFd_, errFd_, result.output, result.errors);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    ended_ = true;
+    if (WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    return result;
+}
 
 ProgramRunner::ProgramRunner(const std::string& programName) : programName_(programName) {
     std::string pattern = (fs::temp_directory_path() / "zorvan-e2e-XXXXXX").string();
@@ -144,6 +196,11 @@ std::optional<std::string> ProgramRunner::ReadLog(const fs::path& workingDirecto
 
 RunResult ProgramRunner::Run(const std::vector<std::string>& args,
                              const RunOptions& options) const {
+    return Start(args, options)->Wait();
+}
+
+std::unique_ptr<StartedProgram> ProgramRunner::Start(const std::vector<std::string>& args,
+                                                     const RunOptions& options) const {
     const fs::path workingDirectory =
         options.workingDirectory.empty() ? folder_ : Resolve(options.workingDirectory);
     std::string argv0 = options.argv0;
@@ -175,22 +232,13 @@ RunResult ProgramRunner::Run(const std::vector<std::string>& args,
             ::chdir(cwd.c_str()) != 0) {
             ::_exit(127);
         }
+        ApplyLimits(options);
         ::execve(program.c_str(), argvPointers.data(), envPointers.data());
         ::_exit(127);
     }
     ::close(outPipe[1]);
     ::close(errPipe[1]);
-    RunResult result;
-    Drain(outPipe[0], errPipe[0], result.output, result.errors);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) {
-        result.exitStatus = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.signal = WTERMSIG(status);
-    }
-    return result;
+    return std::make_unique<StartedProgram>(pid, outPipe[0], errPipe[0]);
 }
 
 }  // namespace zorvan::testing

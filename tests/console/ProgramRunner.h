@@ -2,8 +2,12 @@
 // Runs a built program the way a user does: from a folder of its own that holds a copy of
 // the program, its Config.ini and whatever files a test puts there, and captures what the
 // user sees (standard output, the exit status, the files left behind).
+#include <sys/types.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +24,11 @@ struct RunOptions {
     // Environment variables to set. ZORVAN_TRACE, NO_COLOR and CLICOLOR_FORCE are cleared
     // unless given here, so runs do not depend on the caller's environment.
     std::map<std::string, std::string> environment;
+    // A disk that fills up: no file the program writes may grow beyond this many bytes
+    // (the write fails with EFBIG instead).
+    std::optional<uint64_t> fileSizeLimit;
+    // File permissions hold for the program even when the tests run as root.
+    bool obeyFilePermissions = false;
 };
 
 struct RunResult {
@@ -27,6 +36,26 @@ struct RunResult {
     int signal = 0;       // the signal that ended it, if any
     std::string output;   // standard output, byte for byte
     std::string errors;   // standard error
+};
+
+// A program started in the background: what it showed is collected when it has ended.
+class StartedProgram {
+public:
+    StartedProgram(pid_t pid, int outFd, int errFd) : pid_(pid), outFd_(outFd), errFd_(errFd) {}
+    ~StartedProgram();  // kills the program if it still runs
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+
+    // Ends it at once, as a user's kill -9 or a crash would.
+    void Kill();
+    // Waits for its end.
+    RunResult Wait();
+
+private:
+    pid_t pid_;
+    int outFd_;
+    int errFd_;
+    bool ended_ = false;
 };
 
 class ProgramRunner {
@@ -54,6 +83,9 @@ public:
     std::optional<std::string> ReadLog(const std::filesystem::path& workingDirectory = {}) const;
 
     RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+    // Starts the program and returns while it runs.
+    std::unique_ptr<StartedProgram> Start(const std::vector<std::string>& args,
+                                          const RunOptions& options = {}) const;
 
 private:
     std::filesystem::path Resolve(const std::filesystem::path& relative) const;

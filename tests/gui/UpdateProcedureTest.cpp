@@ -15,6 +15,7 @@
 namespace zorvan::gui::testing {
 namespace {
 
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -164,6 +165,31 @@ TEST_F(Update, CmdbAloneWithoutFirmware) {
     const std::vector<uint8_t> flash = EndAndReadChip().flash;
     EXPECT_EQ(Bytes(flash, 0, kCmdbOffset), Bytes(oldFlash_, 0, kCmdbOffset));
     EXPECT_EQ(Bytes(flash, kCmdbOffset, 0x80), sim::MakeCmdbRecord(2, 1, 3, 4, {}));
+}
+
+// The virtual chip's file went away under the running dialog: the update's own success
+// message comes first, then the failure that it does not hold, once, however often the
+// user goes on.
+TEST_F(Update, AVirtualChipThatCannotKeepTheUpdateFailsItAfterItsOwnMessage) {
+    WriteChipAndImage();
+    WriteConfig(kNormal + kFirmware);
+    Start();
+    std::filesystem::remove(folder_ / "virtual-chip.state");
+    Dlg().yesNoAnswers = {true, true};
+    ASSERT_TRUE(Dlg().Click(IDC_START));
+    const std::wstring failure = L"Virtual chip: its state file \"" + WidePath("virtual-chip.state") +
+                                 L"\" was removed or replaced while the chip ran, so it does not "
+                                 L"hold this run and this result does not hold.";
+    const std::vector<ShownMessage>& shown = Dlg().Messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], (ShownMessage{L"ISP completed!\r\n", kAppTitle, MessageIcon::Information}));
+    EXPECT_EQ(shown[1], (ShownMessage{failure, kAppTitle, MessageIcon::Error}));
+    EXPECT_THAT(Out(), EndsWith(failure + L"\r\n"));
+    EXPECT_EQ(Ctl(IDC_OUTPUT_BOX).boxColours, (BoxColours{kBlack, kFailedBackground}));
+    EXPECT_THAT(ReadLog(), EndsWith(ToUtf8(failure) + "\r\n"));
+    ASSERT_TRUE(Dlg().Click(IDC_START));
+    EXPECT_EQ(Count(ReadLog(), ToUtf8(failure)), 1u);
+    EXPECT_NE(Dlg().Messages().back().text, failure);
 }
 
 TEST_F(Update, NoToTheQuestionStopsBeforeTheChipIsTouched) {

@@ -12,6 +12,7 @@
 #include "sim/chip/ChipState.h"
 #include "sim/chip/OtpDamage.h"
 #include "sim/state/StateFile.h"
+#include "sim/state/StateStore.h"
 #include "sim/state/StateSummary.h"
 #include "tools/zorvan-sim/SimTool.h"
 
@@ -144,7 +145,9 @@ int RunInit(const std::vector<std::string>& args, std::ostream& /*out*/, std::os
         }
     }
     std::wstring error;
-    if (!sim::SaveState(FromUtf8(parsed->positional[0]), state, error)) {
+    const std::wstring path = FromUtf8(parsed->positional[0]);
+    const std::unique_ptr<sim::StateStore> held = sim::StateStore::OpenToReplace(path, error);
+    if (held == nullptr || !sim::SaveState(path, state, error)) {
         return Fail(err, error);
     }
     return SIMTOOL_EXIT_OK;
@@ -156,11 +159,11 @@ int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return Usage(err);
     }
     std::wstring error;
-    const std::optional<sim::ChipState> state = sim::LoadState(FromUtf8((*paths)[0]), error);
-    if (!state) {
+    sim::ChipState state;
+    if (sim::StateStore::OpenToInspect(FromUtf8((*paths)[0]), state, error) == nullptr) {
         return Fail(err, error);
     }
-    out << sim::DescribeState(*state);
+    out << sim::DescribeState(state);
     return SIMTOOL_EXIT_OK;
 }
 
@@ -170,12 +173,14 @@ int RunDumpFlash(const std::vector<std::string>& args, std::ostream& /*out*/, st
         return Usage(err);
     }
     std::wstring error;
-    const std::optional<sim::ChipState> state = sim::LoadState(FromUtf8((*paths)[0]), error);
-    if (!state) {
+    sim::ChipState state;
+    const std::unique_ptr<sim::StateStore> held =
+        sim::StateStore::OpenToInspect(FromUtf8((*paths)[0]), state, error);
+    if (held == nullptr) {
         return Fail(err, error);
     }
     const std::wstring target = FromUtf8((*paths)[1]);
-    if (!platform::WriteWholeFile(target, state->flash)) {
+    if (!platform::WriteWholeFile(target, state.flash)) {
         return Fail(err, Format(L"cannot write \"%s\".", target.c_str()));
     }
     return SIMTOOL_EXIT_OK;
@@ -188,12 +193,19 @@ int RunPowerCycle(const std::vector<std::string>& args, std::ostream& /*out*/, s
     }
     const std::wstring path = FromUtf8((*paths)[0]);
     std::wstring error;
-    std::optional<sim::ChipState> state = sim::LoadState(path, error);
-    if (!state) {
+    sim::ChipState state;
+    // A chip that is not there cannot be switched off and on: nothing is created.
+    const std::unique_ptr<sim::StateStore> store =
+        platform::PathExists(path)
+            ? sim::StateStore::OpenForRun(
+                  path, sim::NewChipState(sim::ChipFamily::Kq1100, 1500), state, error)
+            : sim::StateStore::OpenToInspect(path, state, error);
+    if (store == nullptr) {
         return Fail(err, error);
     }
-    sim::PowerCycle(*state);
-    if (!sim::SaveState(path, *state, error)) {
+    sim::PowerCycle(state);
+    store->ChipChanged(state);
+    if (!store->Finish(state, error)) {
         return Fail(err, error);
     }
     return SIMTOOL_EXIT_OK;

@@ -367,6 +367,9 @@ void IspDriver::Complete(Job& job, uint64_t now) {
             return;
         case JobKind::Erase:
             EraseFlash(state_.flash, job.ranges);
+            for (const FlashRange& r : job.ranges) {
+                host_.FlashChanged(r.begin, r.end - r.begin);
+            }
             Post({0x03, 0x0C, kResponseDone});
             return;
         case JobKind::Program:
@@ -374,7 +377,9 @@ void IspDriver::Complete(Job& job, uint64_t now) {
                 TakeLastKibBlock(job);
                 return;
             }
-            ProgramFlash(state_.flash, job.offset, job.data, host_.StuckFlashAddress());
+            if (ProgramFlash(state_.flash, job.offset, job.data, host_.StuckFlashAddress())) {
+                host_.FlashChanged(job.offset, static_cast<uint32_t>(job.data.size()));
+            }
             if (!host_.BlockProgrammed()) {
                 phase_ = Phase::Stopped;  // no supply: the answer is never written
                 return;
@@ -407,6 +412,7 @@ void IspDriver::TakeLastKibBlock(const Job& job) {
         return;
     }
     ProgramFlash(state_.flash, kLastKibOffset, incoming, host_.StuckFlashAddress());
+    host_.FlashChanged(kLastKibOffset, kLastKibSize);
     if (!host_.BlockProgrammed()) {
         phase_ = Phase::Stopped;
         return;

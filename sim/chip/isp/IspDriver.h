@@ -69,6 +69,8 @@ class IspDriverHost {
     virtual bool BlockProgrammed() = 0;
     // The flash byte whose worn cell no longer programs, if any.
     virtual std::optional<uint32_t> StuckFlashAddress() const { return std::nullopt; }
+    // The flash bytes [offset, offset + count) have been erased or programmed.
+    virtual void FlashChanged(uint32_t offset, uint32_t count) = 0;
 };
 
 class IspDriver {

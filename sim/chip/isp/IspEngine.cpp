@@ -8,9 +8,11 @@
 
 namespace zorvan::sim {
 
-IspEngine::IspEngine(ChipState& state, Dpcd& dpcd, std::function<bool()> blockProgrammed)
+IspEngine::IspEngine(ChipState& state, Dpcd& dpcd, StateChanges& changes,
+                     std::function<bool()> blockProgrammed)
     : state_(state),
       dpcd_(dpcd),
+      changes_(changes),
       ram_(kChipRamSize, 0),
       blockProgrammed_(std::move(blockProgrammed)) {}
 
@@ -37,7 +39,7 @@ std::optional<CommandOutcome> IspEngine::Preempt(const VendorCommand& command) {
             }
             stage_ = Stage::IspMode;
             ++session_;
-            state_.mode = ChipMode::BootRom;
+            SetMode(ChipMode::BootRom);
             return Acknowledge();
         case 0x13:
             return Download(command);
@@ -113,7 +115,14 @@ void IspEngine::Service() {
 void IspEngine::Restart() {
     driver_.reset();
     stage_ = Stage::Firmware;
-    state_.mode = ModeAtPowerOn(state_);
+    SetMode(ModeAtPowerOn(state_));
+}
+
+void IspEngine::SetMode(ChipMode mode) {
+    if (state_.mode != mode) {
+        state_.mode = mode;
+        changes_.ChipChanged(state_);
+    }
 }
 
 void IspEngine::PowerCycle() {

@@ -27,6 +27,7 @@
 #include "sim/chip/ChipState.h"
 #include "sim/chip/DdcCiPort.h"
 #include "sim/chip/Dpcd.h"
+#include "sim/chip/StateChanges.h"
 #include "sim/chip/isp/IspDriver.h"
 #include "sim/chip/isp/VendorHook.h"
 
@@ -43,9 +44,10 @@ class IspEngine final : public VendorHook, private IspDriverHost {
   public:
     enum class Stage { Firmware, Prepared, IspMode, DriverStarting, DriverRunning, Lost };
 
-    // blockProgrammed: told of every block that has gone into flash; false when the supply
-    // fails at that moment.
-    IspEngine(ChipState& state, Dpcd& dpcd, std::function<bool()> blockProgrammed);
+    // changes: told of every change to the flash and the mode. blockProgrammed: told of
+    // every block that has gone into flash; false when the supply fails at that moment.
+    IspEngine(ChipState& state, Dpcd& dpcd, StateChanges& changes,
+              std::function<bool()> blockProgrammed);
     ~IspEngine() override;
     IspEngine(const IspEngine&) = delete;
     IspEngine& operator=(const IspEngine&) = delete;
@@ -76,6 +78,10 @@ class IspEngine final : public VendorHook, private IspDriverHost {
   private:
     bool BlockProgrammed() override;
     std::optional<uint32_t> StuckFlashAddress() const override { return stuckFlashAddress_; }
+    void FlashChanged(uint32_t offset, uint32_t count) override {
+        changes_.FlashChanged(state_, offset, count);
+    }
+    void SetMode(ChipMode mode);
     CommandOutcome Acknowledge() const;
     CommandOutcome Download(const VendorCommand& command);
     CommandOutcome Run(const VendorCommand& command);
@@ -83,6 +89,7 @@ class IspEngine final : public VendorHook, private IspDriverHost {
 
     ChipState& state_;
     Dpcd& dpcd_;
+    StateChanges& changes_;
     std::vector<uint8_t> ram_;
     Stage stage_ = Stage::Firmware;
     uint32_t session_ = 0;

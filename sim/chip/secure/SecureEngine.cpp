@@ -46,8 +46,8 @@ CommandOutcome Ack(uint64_t processingUs = kIspAckUs) {
 
 }  // namespace
 
-SecureEngine::SecureEngine(ChipState& state, IspEngine& isp)
-    : state_(state), isp_(isp), esm_(kEsmAreaSize, 0), esmWritten_(kEsmAreaSize, false) {
+SecureEngine::SecureEngine(ChipState& state, IspEngine& isp, StateChanges& changes)
+    : state_(state), isp_(isp), changes_(changes), esm_(kEsmAreaSize, 0), esmWritten_(kEsmAreaSize, false) {
     session_ = isp_.Session();
 }
 
@@ -202,7 +202,10 @@ CommandOutcome SecureEngine::StartEsm(const VendorCommand& command) {
         !IsIntactEsm(std::span<const uint8_t>(esm_.data(), esm_.size()), length)) {
         return {};
     }
-    state_.securityFirmwareRunning = true;
+    if (!state_.securityFirmwareRunning) {
+        state_.securityFirmwareRunning = true;
+        changes_.ChipChanged(state_);
+    }
     processStarted_ = true;
     return Ack(kEsmStartUs);
 }

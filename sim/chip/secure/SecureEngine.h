@@ -40,6 +40,7 @@
 
 #include "sim/chip/ChipState.h"
 #include "sim/chip/DdcCiPort.h"
+#include "sim/chip/StateChanges.h"
 #include "sim/chip/isp/IspEngine.h"
 #include "sim/chip/isp/VendorHook.h"
 
@@ -67,7 +68,8 @@ inline constexpr uint64_t kSignatureCheckUs = 12'000;
 
 class SecureEngine final : public VendorHook {
   public:
-    SecureEngine(ChipState& state, IspEngine& isp);
+    // changes: told when the security firmware starts.
+    SecureEngine(ChipState& state, IspEngine& isp, StateChanges& changes);
     SecureEngine(const SecureEngine&) = delete;
     SecureEngine& operator=(const SecureEngine&) = delete;
 
@@ -90,6 +92,7 @@ class SecureEngine final : public VendorHook {
 
     ChipState& state_;
     IspEngine& isp_;
+    StateChanges& changes_;
     uint32_t session_ = 0;
     std::vector<uint8_t> esm_;
     std::vector<bool> esmWritten_;
