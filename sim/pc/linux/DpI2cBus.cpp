@@ -68,7 +68,10 @@ int DpI2cBus::Drain(uint32_t address, bool read, uint8_t* buffer, uint32_t size)
         if (done <= 0) {
             return done == 0 ? -kernel::kEPROTO : done;
         }
-        managed = std::min(managed, done);
+        // Only a reply shorter than what was still asked for counts as partial.
+        if (static_cast<uint32_t>(done) < size) {
+            managed = std::min(managed, done);
+        }
         buffer += done;
         size -= static_cast<uint32_t>(done);
     }

@@ -67,6 +67,10 @@ void VirtualFs::RelativeLink(const std::string& path, const std::string& target)
     while (common < from.size() && common < to.size() && from[common] == to[common]) {
         ++common;
     }
+    // A link to an ancestor still names it, as sysfs writes "../../../0000:00:02.0".
+    if (common == to.size() && common > 0) {
+        --common;
+    }
     std::string relative;
     for (size_t i = common; i < from.size(); ++i) {
         relative += "../";
