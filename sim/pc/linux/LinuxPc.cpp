@@ -11,16 +11,15 @@ const std::wstring kSection = L"Simulator";
 
 bool ReadSwitch(const platform::PrivateProfile& profile, const wchar_t* key, bool& value,
                 std::wstring& error) {
-    if (!profile.HasKey(kSection, key) || profile.GetString(kSection, key, L"").empty()) {
+    const std::wstring text = profile.GetString(kSection, key, L"");
+    if (text.empty()) {
         return true;
     }
-    const int32_t v = profile.GetInt(kSection, key, -1);
-    if (v != 0 && v != 1) {
-        error = Format(L"[Simulator] %s=%s: the value must be 0 or 1.", key,
-                       profile.GetString(kSection, key, L"").c_str());
+    if (text != L"0" && text != L"1") {
+        error = Format(L"[Simulator] %s=%s: the value must be 0 or 1.", key, text.c_str());
         return false;
     }
-    value = v == 1;
+    value = text == L"1";
     return true;
 }
 
