@@ -13,8 +13,6 @@
 namespace zorvan::linuxlink {
 
 inline constexpr char kDrmClassPath[] = "/sys/class/drm";
-// The name the kernel gives the AUX node of a port behind an MST branch.
-inline constexpr char kMstAuxName[] = "DPMST";
 // The udev rule we ship that opens the nodes to group video.
 inline constexpr char kUdevRuleName[] = "60-zorvan-dp-aux.rules";
 
@@ -26,7 +24,7 @@ struct DpConnector {
     std::string status;      // "connected", "disconnected", "unknown"
     std::string displayName; // from the EDID's name descriptor; empty without one
     std::string auxNode;     // "/dev/drm_dp_aux0"; empty: the driver registers none
-    std::string auxName;     // the AUX channel's name, "AUX B/DDI B/PHY B"
+    std::string auxName;     // the AUX channel's name, "AUX B/DDI B/PHY B" ("DPMST" behind an MST hub)
     std::string i2cNode;     // "/dev/i2c-5"; empty when there is no usable bus node
     std::string i2cBus;      // "i2c-5"
     // Why the connector cannot be used; empty when both nodes are there and, once the
@@ -35,7 +33,6 @@ struct DpConnector {
 
     bool Connected() const { return status == "connected"; }
     bool HasAux() const { return !auxNode.empty(); }
-    bool Mst() const { return auxName == kMstAuxName; }
     bool Usable() const { return problem.empty(); }
 };
 

@@ -8,9 +8,6 @@
 namespace zorvan::sim {
 
 int DpAuxDevice::Access(AuxCommand command, uint32_t address, uint8_t* buffer, uint32_t size) {
-    if (poweredDown_) {
-        return -kernel::kEBUSY;
-    }
     AuxRequest request;
     request.command = command;
     request.address = address;

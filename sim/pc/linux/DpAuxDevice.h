@@ -23,16 +23,12 @@ public:
     int64_t Pread(OpenFile& file, uint8_t* buffer, size_t count, int64_t offset) override;
     int64_t Pwrite(OpenFile& file, const uint8_t* data, size_t count, int64_t offset) override;
 
-    // A sink that reports itself powered down: every transfer fails with EBUSY at once.
-    void SetPoweredDown(bool down) { poweredDown_ = down; }
-
 private:
     // One piece: bytes moved (the whole piece) or -errno.
     int Access(AuxCommand command, uint32_t address, uint8_t* buffer, uint32_t size);
     int ReadPiece(uint32_t address, uint8_t* buffer, uint32_t size);
 
     AuxChannel& channel_;
-    bool poweredDown_ = false;
 };
 
 }  // namespace zorvan::sim
