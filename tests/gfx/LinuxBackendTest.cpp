@@ -220,6 +220,17 @@ protected:
     }
 };
 
+TEST_F(LinuxTransfers, ReopeningTheOpenConnectorClosesAndOpensItsNodesAgain) {
+    std::string why;
+    ASSERT_NE(gfx.Current(), nullptr);
+    EXPECT_EQ(gfx.OpenConnector(*gfx.Current(), 0x6E, why), GFX_OK) << why;
+    ASSERT_NE(gfx.Current(), nullptr);
+    EXPECT_EQ(gfx.Current()->name, "card0-DP-2");
+    EXPECT_EQ(sys.calls, (Calls{"close /dev/drm_dp_aux1", "close /dev/i2c-6", "open /dev/drm_dp_aux1",
+                                "open /dev/i2c-6", "ioctl 0x703 0x37"}));
+    EXPECT_EQ(sys.OpenDevices(), 2u);
+}
+
 TEST_F(LinuxTransfers, AuxWriteGoesInPiecesOf16AtTheirOwnAddresses) {
     Bytes data(40);
     for (size_t i = 0; i < data.size(); ++i) {

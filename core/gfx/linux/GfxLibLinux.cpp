@@ -124,7 +124,9 @@ int32_t GfxLibLinux::TryConnector(const DpConnector& c, uint32_t ddcAddress, std
     return GFX_OK;
 }
 
-int32_t GfxLibLinux::OpenConnector(const DpConnector& c, uint32_t ddcAddress, std::string& why) {
+int32_t GfxLibLinux::OpenConnector(const DpConnector& connector, uint32_t ddcAddress,
+                                   std::string& why) {
+    const DpConnector c = connector;  // may be Current() itself, which closing forgets
     CloseNodes();
     if (!c.Usable()) {
         why = c.problem;
