@@ -24,9 +24,10 @@ ActivationResult ActivateFromConfig(const std::wstring& configPath) {
         return result;
     }
     if (!EqualsNoCase(settings.vendor, L"NVIDIA") && !EqualsNoCase(settings.vendor, L"AMD") &&
-        !EqualsNoCase(settings.vendor, L"Intel") && !EqualsNoCase(settings.vendor, L"LSPCON")) {
-        result.error = Format(L"[Simulator] Vendor=%s: the value must be NVIDIA, AMD, Intel "
-                              L"or LSPCON.",
+        !EqualsNoCase(settings.vendor, L"Intel") && !EqualsNoCase(settings.vendor, L"LSPCON") &&
+        !EqualsNoCase(settings.vendor, L"Linux")) {
+        result.error = Format(L"[Simulator] Vendor=%s: the value must be NVIDIA, AMD, Intel, "
+                              L"LSPCON or Linux.",
                               settings.vendor.c_str());
         return result;
     }

@@ -27,6 +27,10 @@ PcSpec PcForVendor(const std::wstring& vendor) {
     return pc;
 }
 
+LinuxPcSpec LinuxPcForVendor(const std::wstring& vendor, const LinuxPcSettings& settings) {
+    return EqualsNoCase(vendor, L"Linux") ? DefaultLinuxPc(settings) : LinuxPcSpec{};
+}
+
 std::unique_ptr<SimulatorSession> SimulatorSession::Start(const SimulatorSettings& settings,
                                                           const std::wstring& statePath,
                                                           std::wstring& error) {
@@ -55,7 +59,8 @@ SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState 
       nvapi_(pc_),
       adl_(pc_, EqualsNoCase(settings.vendor, L"AMD")),
       cui_(pc_,
-           EqualsNoCase(settings.vendor, L"Intel") || EqualsNoCase(settings.vendor, L"LSPCON")) {
+           EqualsNoCase(settings.vendor, L"Intel") || EqualsNoCase(settings.vendor, L"LSPCON")),
+      kernel_(LinuxPcForVendor(settings.vendor, settings.linuxPc), &faults_) {
     chip_.SetStateChanges(store_.get());
     chip_.SetReplyFaults(&faults_);
     chip_.SetPowerLossAfterBlocks(settings.powerLossAfterBlocks);
@@ -69,6 +74,8 @@ SimulatorSession::SimulatorSession(const SimulatorSettings& settings, ChipState 
     adl::InstallDriver(&adl_);
     previousCui_ = &cui::ActiveDriver();
     cui::InstallDriver(&cui_);
+    previousSystem_ = &linuxsys::ActiveSystem();
+    linuxsys::InstallSystem(&kernel_);
     if (settings.virtualClock) {
         previousClock_ = &platform::ActiveClock();
         platform::SetActiveClock(&clock_);
@@ -79,6 +86,7 @@ SimulatorSession::~SimulatorSession() {
     nvapi::InstallDriver(previousDriver_);
     adl::InstallDriver(previousAdl_);
     cui::InstallDriver(previousCui_);
+    linuxsys::InstallSystem(previousSystem_);
     if (previousClock_ != nullptr) {
         platform::SetActiveClock(previousClock_);
     }

@@ -10,6 +10,7 @@
 
 #include "core/gfx/adl/Adl.h"
 #include "core/gfx/cui/Cui.h"
+#include "core/gfx/linux/System.h"
 #include "core/gfx/nvapi/NvApi.h"
 #include "core/platform/Clock.h"
 #include "sim/Activation.h"
@@ -20,6 +21,7 @@
 #include "sim/pc/VirtualPc.h"
 #include "sim/pc/adl/SimAdl.h"
 #include "sim/pc/cui/SimCui.h"
+#include "sim/pc/linux/VirtualKernel.h"
 #include "sim/pc/nvapi/SimNvApi.h"
 #include "sim/state/StateStore.h"
 
@@ -64,16 +66,20 @@ private:
     SimNvApi nvapi_;
     SimAdl adl_;
     SimCui cui_;
+    VirtualKernel kernel_;  // a PC of another vendor has no DRM device
     platform::VirtualClock clock_;
     nvapi::Driver* previousDriver_ = nullptr;
     adl::Driver* previousAdl_ = nullptr;
     cui::Driver* previousCui_ = nullptr;
+    linuxsys::System* previousSystem_ = nullptr;
     platform::Clock* previousClock_ = nullptr;
 };
 
 // The virtual PC of a vendor: the default machine, whose Intel driver supports LS-PCON only
 // when the vendor is LSPCON.
 PcSpec PcForVendor(const std::wstring& vendor);
+// Its Linux side: the default Linux PC for Vendor=Linux, no DRM device for the others.
+LinuxPcSpec LinuxPcForVendor(const std::wstring& vendor, const LinuxPcSettings& settings);
 
 // The link scope of the virtual PC whose chip keeps its state in that file: one chip however
 // its state file is reached (another folder's relative path, a symbolic link).

@@ -116,6 +116,7 @@ bool ReadSimulatorSettings(const platform::PrivateProfile& profile, SimulatorSet
 
     return ReadStuckFlashAddress(profile, settings.stuckFlashAddress, error) &&
            ReadPortSwitchSettings(profile, settings.portSwitch, error) &&
+           ReadLinuxPcSettings(profile, settings.linuxPc, error) &&
            ReadRate(profile, L"AuxDeferRate", settings.faults.auxDefer, error) &&
            ReadRate(profile, L"I2cDeferRate", settings.faults.i2cDefer, error) &&
            ReadRate(profile, L"NullReplyRate", settings.faults.nullReply, error) &&

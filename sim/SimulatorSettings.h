@@ -7,6 +7,7 @@
 #include "core/platform/PrivateProfile.h"
 #include "sim/faults/FaultInjector.h"
 #include "sim/pc/PortSwitchSettings.h"
+#include "sim/pc/linux/LinuxPc.h"
 
 namespace zorvan::sim {
 
@@ -20,6 +21,7 @@ struct SimulatorSettings {
     uint32_t powerLossAfterBlocks = 0;          // 0: never
     std::optional<uint32_t> stuckFlashAddress;  // a flash byte that no longer programs
     PortSwitchSettings portSwitch;
+    LinuxPcSettings linuxPc;  // Vendor=Linux only
 };
 
 // Reads the section (absent keys keep their defaults). False, with `error` naming the key,

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/gfx/linux/LinuxLinkSettings.h"
+
 namespace zorvan {
 
 // The two programs read the same keys with a few different rules.
@@ -53,6 +55,9 @@ struct IspConfig {
     // GUI: firmware images of the devices behind Port#1 and Port#2 (FWFilePathP1/P2).
     std::wstring fwFilePathP1;
     std::wstring fwFilePathP2;
+
+    // LinuxConnector and LinuxForceDdc: the Linux kernel backend's connector and I2C rule.
+    LinuxLinkSettings linuxLink;
 };
 
 }  // namespace zorvan

@@ -34,6 +34,9 @@ public:
         : profile_(profile), program_(program), folder_(folder) {}
 
     int32_t Int(const wchar_t* key) const { return profile_.GetInt(kConfigSection, key, kAbsent); }
+    std::wstring Text(const wchar_t* key) const {
+        return profile_.GetString(kConfigSection, key, L"", kMaxPathValue);
+    }
 
     // A path key: an empty value leaves `member` as it is. Returns true when a value was given.
     bool Path(const wchar_t* key, std::wstring& member, bool stripTrailingSeparator = false) const {
@@ -77,6 +80,16 @@ bool HasFirmwareSection(const platform::PrivateProfile& profile) {
     return false;
 }
 
+// The Linux backend's keys; a connector selects the backend after the vendors' keys.
+void ReadLinuxLink(const SectionReader& r, IspConfig& c) {
+    c.linuxLink.connector = r.Text(L"LinuxConnector");
+    c.linuxLink.forceDdc = r.Int(L"LinuxForceDdc") == 1;
+    if (c.gfxSelection == GFX_AUTO && !c.linuxLink.connector.empty()) {
+        c.gfxSelection = GFX_LINUX;
+        c.deviceId = 0;
+    }
+}
+
 void ReadVendorSelection(const SectionReader& r, IspConfig& c) {
     int32_t v = r.Int(L"IntelLegacyDeviceId");
     if (v != kAbsent) {
@@ -94,6 +107,7 @@ void ReadVendorSelection(const SectionReader& r, IspConfig& c) {
         c.gfxSelection = GFX_AMD;
         c.deviceId = static_cast<uint32_t>(v);
     }
+    ReadLinuxLink(r, c);
 }
 
 // The per-port values of the GUI fall back to the host values read just before.
@@ -183,6 +197,7 @@ void CopyToControl(const IspConfig& c, ZorvanControl& control) {
     control.esmPath = c.esmPath;
     control.keysPath = c.keysPath;
     control.cmdbPath = c.cmdbPath;
+    control.gfxLinux.settings = c.linuxLink;
 }
 
 }  // namespace

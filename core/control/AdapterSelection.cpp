@@ -14,6 +14,8 @@ GfxLib* BackendFor(ZorvanControl& control, int32_t selection) {
             return &control.gfxAmd;
         case GFX_INTEL_LSPCON:
             return &control.gfxIntelSkylake;
+        case GFX_LINUX:
+            return &control.gfxLinux;
         default:
             return &control.gfxIntel;
     }
@@ -27,6 +29,8 @@ const wchar_t* LabelFor(int32_t selection) {
             return L"AMD: ";
         case GFX_INTEL_LSPCON:
             return L"Intel (LS-PCON): ";
+        case GFX_LINUX:
+            return L"Linux: ";
         default:
             return L"Intel: ";
     }
@@ -41,7 +45,7 @@ std::wstring DeviceIdText(uint32_t deviceId) {
 int32_t ZorvanControl::InitGraphicsAdapter(std::wstring& text) {
     text = Format(L"Gfx Selection = %d\r\n", gfxSelection);
     // A code outside the table (negative ones included) runs no backend.
-    if (gfxSelection < GFX_AUTO || gfxSelection > GFX_INTEL) {
+    if (gfxSelection < GFX_AUTO || gfxSelection > GFX_LINUX) {
         return 2;
     }
     std::wstring scratch;
@@ -50,14 +54,18 @@ int32_t ZorvanControl::InitGraphicsAdapter(std::wstring& text) {
     bool initialised = false;
 
     int32_t v = gfxSelection == GFX_AUTO ? GFX_NVIDIA : gfxSelection;
-    while (v <= GFX_INTEL) {
+    while (v <= GFX_LINUX) {
+        // The Linux backend comes after the vendors' in the search, where the platform has it.
+        if (v == GFX_LINUX && gfxSelection == GFX_AUTO && !GfxLibLinux::Available()) {
+            break;
+        }
         gfx = BackendFor(*this, v);
         gfxName = LabelFor(v);
         last = gfx->Init(scratch);
         if (last != 0) {
             suffix = L"failed";
-            // An LS-PCON interface that cannot be created ends the search: the legacy
-            // Intel backend uses the same driver object.
+            // An LS-PCON interface that cannot be created skips the legacy Intel backend,
+            // which uses the same driver object.
             if (v == GFX_INTEL_LSPCON) {
                 v = GFX_INTEL;
             }
@@ -66,12 +74,16 @@ int32_t ZorvanControl::InitGraphicsAdapter(std::wstring& text) {
             text += scratch;
             scratch.clear();
             // A configured Intel or LS-PCON id is used as it is, without probing.
-            if (gfxSelection <= GFX_AMD || deviceId == 0) {
+            if (gfxSelection <= GFX_AMD || gfxSelection == GFX_LINUX || deviceId == 0) {
                 last = gfx->Connect(deviceId, ddcAddress, scratch);
             } else if (gfx == &gfxIntel) {
                 gfxIntel.UseConfiguredDevice(deviceId);
             }
-            suffix = last == 0 ? DeviceIdText(deviceId) : std::wstring();
+            // Card and bus numbers change across boots: the Linux backend names its
+            // connector, GPU and nodes instead of a number.
+            suffix = last != 0             ? std::wstring()
+                     : gfx == &gfxLinux ? gfxLinux.Description()
+                                        : DeviceIdText(deviceId);
         }
         text += scratch;
         scratch.clear();

@@ -19,6 +19,7 @@
 #include "core/gfx/GfxLibIntel.h"
 #include "core/gfx/GfxLibIntelSkylake.h"
 #include "core/gfx/GfxLibNvidia.h"
+#include "core/gfx/linux/GfxLibLinux.h"
 
 namespace zorvan {
 
@@ -167,6 +168,7 @@ public:
     GfxLibIntelSkylake gfxIntelSkylake;
     GfxLibNvidia gfxNvidia;
     GfxLibAmd gfxAmd;
+    GfxLibLinux gfxLinux;  // the Linux kernel's DRM AUX and i2c-dev nodes
     ZorvanControlDelegate* delegate = nullptr;
 
     uint8_t rxBuffer[512] = {};

@@ -26,6 +26,7 @@ inline constexpr int32_t GFX_NVIDIA = 1;
 inline constexpr int32_t GFX_AMD = 2;
 inline constexpr int32_t GFX_INTEL_LSPCON = 3;
 inline constexpr int32_t GFX_INTEL = 4;
+inline constexpr int32_t GFX_LINUX = 5;  // the Linux kernel's DRM AUX and i2c-dev nodes
 
 class GfxLib {
 public:

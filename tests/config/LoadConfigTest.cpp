@@ -169,6 +169,10 @@ TEST_F(LoadConfigTest, SelectsTheVendorByTheFirstKeyPresent) {
         {"DeviceID=7\r\nIntelLegacyDeviceId=3\r\n", GFX_INTEL, 3},
         {"DeviceID=0x0D\r\nNvidiaDeviceId=9\r\n", GFX_INTEL_LSPCON, 13},
         {"deviceid=0\r\n", GFX_INTEL_LSPCON, 0},
+        // A Linux connector selects the kernel's AUX devices, after the vendors' keys.
+        {"LinuxConnector=card0-DP-1\r\n", GFX_LINUX, 0},
+        {"AmdDeviceId=3\r\nLinuxConnector=card0-DP-1\r\n", GFX_AMD, 3},
+        {"LinuxConnector=\"\"\r\n", GFX_AUTO, 0},
     };
     for (ConfigProgram program : {C, G}) {
         for (const Case& c : cases) {
@@ -264,6 +268,21 @@ TEST_F(LoadConfigTest, HandsTheCoreItsCopyOfTheSettings) {
     // The GUI's one-step programming also reaches the core's copy of secure ISP.
     Load(G, "SecureISP=1\r\n");
     EXPECT_EQ(control_.secureIsp, 0);
+}
+
+TEST_F(LoadConfigTest, HandsTheLinuxBackendItsConnectorAndI2cRule) {
+    for (ConfigProgram program : {C, G}) {
+        const IspConfig config =
+            Load(program, "LinuxConnector=\" /dev/drm_dp_aux3 \"\r\nLinuxForceDdc=1\r\n");
+        EXPECT_EQ(config.linuxLink.connector, L" /dev/drm_dp_aux3 ");
+        EXPECT_EQ(control_.gfxLinux.settings.connector, L" /dev/drm_dp_aux3 ");
+        EXPECT_TRUE(control_.gfxLinux.settings.forceDdc);
+        Load(program, "LinuxConnector=card1-DP-2\r\nLinuxForceDdc=2\r\n");
+        EXPECT_EQ(control_.gfxLinux.settings.connector, L"card1-DP-2");
+        EXPECT_FALSE(control_.gfxLinux.settings.forceDdc);  // on only when 1
+        Load(program, "");
+        EXPECT_EQ(control_.gfxLinux.settings.connector, L"");
+    }
 }
 
 TEST_F(LoadConfigTest, AcceptsTheSectionNameInAnyCaseAmongOtherSections) {

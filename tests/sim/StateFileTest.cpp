@@ -290,7 +290,7 @@ TEST(SimulatorSettings, ReadsEveryKey) {
     const SimulatorSettings s = Read(
         "Enabled=1\r\nVendor=NVIDIA\r\nStateFile=c.state\r\nClock=Virtual\r\nFaultSeed=42\r\n"
         "AuxDeferRate=0.1\r\nI2cDeferRate=0.25\r\nNullReplyRate=1\r\nCorruptReplyRate=0\r\n"
-        "PowerLossAfterBlocks=12\r\n",
+        "PowerLossAfterBlocks=12\r\nLinuxUdevRule=0\r\nLinuxDdcClaimed=1\r\n",
         valid, error);
     ASSERT_TRUE(valid) << ToUtf8(error);
     EXPECT_TRUE(s.enabled);
@@ -302,6 +302,8 @@ TEST(SimulatorSettings, ReadsEveryKey) {
     EXPECT_DOUBLE_EQ(s.faults.nullReply, 1);
     EXPECT_DOUBLE_EQ(s.faults.corruptReply, 0);
     EXPECT_EQ(s.powerLossAfterBlocks, 12u);
+    EXPECT_FALSE(s.linuxPc.udevRule);
+    EXPECT_TRUE(s.linuxPc.ddcClaimed);
 
     const SimulatorSettings d = Read("", valid, error);
     EXPECT_TRUE(valid);
@@ -311,6 +313,8 @@ TEST(SimulatorSettings, ReadsEveryKey) {
     EXPECT_FALSE(d.virtualClock);
     EXPECT_EQ(d.faultSeed, 1u);
     EXPECT_EQ(d.powerLossAfterBlocks, 0u);
+    EXPECT_TRUE(d.linuxPc.udevRule);
+    EXPECT_FALSE(d.linuxPc.ddcClaimed);
 }
 
 TEST(SimulatorSettings, RefusesValuesAKeyDoesNotTake) {
@@ -321,6 +325,9 @@ TEST(SimulatorSettings, RefusesValuesAKeyDoesNotTake) {
         {"CorruptReplyRate=abc\r\n", false, "CorruptReplyRate=abc"},
         {"PowerLossAfterBlocks=-3\r\n", false, "PowerLossAfterBlocks=-3"},
         {"I2cDeferRate=0.5\r\n", true, ""},
+        {"LinuxUdevRule=2\r\n", false, "LinuxUdevRule=2: the value must be 0 or 1."},
+        {"LinuxDdcClaimed=yes\r\n", false, "LinuxDdcClaimed=yes"},
+        {"LinuxUdevRule=\r\n", true, ""},
     };
     for (const SettingsCase& c : cases) {
         bool valid = false;

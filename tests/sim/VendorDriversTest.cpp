@@ -22,6 +22,7 @@
 #include "sim/pc/VirtualPc.h"
 #include "sim/pc/adl/SimAdl.h"
 #include "sim/pc/cui/SimCui.h"
+#include "sim/pc/linux/VirtualKernel.h"
 #include "sim/pc/nvapi/SimNvApi.h"
 
 namespace zorvan::sim {
@@ -43,7 +44,8 @@ DisplaySpec Output(uint32_t id, bool chip) {
     return display;
 }
 
-// A virtual PC with the given drivers present, installed for one test.
+// A virtual PC with the given drivers present, installed for one test; its Linux side has
+// no DRM device.
 class VirtualPcDrivers {
   public:
     VirtualPcDrivers(PcSpec setup, bool nvidia, bool amd, bool intel)
@@ -54,11 +56,13 @@ class VirtualPcDrivers {
         nvapi::InstallDriver(&nvapi_);
         adl::InstallDriver(&adl_);
         cui::InstallDriver(&cui_);
+        linuxsys::InstallSystem(&kernel_);
     }
     ~VirtualPcDrivers() {
         nvapi::InstallDriver(nullptr);
         adl::InstallDriver(nullptr);
         cui::InstallDriver(nullptr);
+        linuxsys::InstallSystem(nullptr);
     }
     VirtualPcDrivers(const VirtualPcDrivers&) = delete;
     VirtualPcDrivers& operator=(const VirtualPcDrivers&) = delete;
@@ -71,6 +75,7 @@ class VirtualPcDrivers {
     SimNvApi nvapi_;
     SimAdl adl_;
     SimCui cui_;
+    VirtualKernel kernel_{LinuxPcSpec{}, nullptr};
 };
 
 struct Selection {
@@ -110,6 +115,8 @@ class VendorDrivers : public ::testing::Test {
 const std::string kNvidiaAbsent = "Graphics adapter initialization - NVIDIA: failed! (-2)\r\n";
 const std::string kAmdAbsent = "Graphics adapter initialization - AMD: Loading DLL failed!\r\n";
 const std::string kAmdDone = "Graphics adapter initialization - AMD: done!\r\n";
+const std::string kLinuxAbsent =
+    "Graphics adapter initialization - Linux: no DisplayPort AUX device!\r\n";
 
 TEST_F(VendorDrivers, TwoAmdAdaptersWithTheChipBehindTheFirstProbeOnlyTheFirst) {
     PcSpec setup;
@@ -231,17 +238,18 @@ TEST_F(VendorDrivers, AutomaticSelectionAcrossAbsentAndPresentVendors) {
         std::string gfxName;
         std::string textEnd;
     } cases[] = {
-        {"no driver at all", withChip, false, false, false, 2, "Intel (LS-PCON): failed",
+        {"no driver at all", withChip, false, false, false, 2, "Linux: failed",
          kAmdAbsent + "Graphics adapter initialization - Intel (LS-PCON): failed! "
-                      "(-2147221005)\r\n"},
+                      "(-2147221005)\r\n" + kLinuxAbsent},
         {"NVIDIA without a display, then AMD", noDisplay, true, true, false, 0, "AMD: 0x77",
          "NVAPI Init failed\r\n" + kAmdDone +
              "AMD Adapter num#= 1\r\n Active Adapter# 0:\r\n"
              "   Num of Disp = 0\r\n"},
         {"NVIDIA without a display, nothing else", noDisplay, true, false, false, 1,
-         "Intel (LS-PCON): failed", "(-2147221005)\r\n"},
-        {"Intel with nothing attached", noDisplay, false, false, true, 1,
-         "Intel: ", "  Not Supported!\r\nGraphics adapter initialization - Intel: done!\r\n"},
+         "Linux: failed", "(-2147221005)\r\n" + kLinuxAbsent},
+        {"Intel with nothing attached", noDisplay, false, false, true, 1, "Linux: failed",
+         "  Not Supported!\r\nGraphics adapter initialization - Intel: done!\r\n" +
+             kLinuxAbsent},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
