@@ -23,7 +23,7 @@ const std::string kNoConfig = "Please ensure that Config.ini is present and is n
 enum class Odd { kFifo, kLinkToZero, kFolder, kHuge };
 
 class UnusualFiles : public DemoFolderTest {
-protected:
+  protected:
     void SetUp() override {
         DemoFolderTest::SetUp();
         state_ = program_.ReadFile("virtual-chip.state").value_or("");
@@ -112,8 +112,7 @@ TEST_F(UnusualFiles, EnabledOtherThanZeroOrOneNeitherSimulatesNorReachesHardware
         program_.WriteConfig(ini.replace(at, 11, "Enabled=" + value + "\r\n"));
         const RunResult r = program_.Run({"-ChipInfo"});
         EXPECT_EQ(r.exitStatus, 0) << r.errors;
-        EXPECT_EQ(r.output,
-                  "[Simulator] Enabled=" + value + ": the value must be 0 or 1.\r\n");
+        EXPECT_EQ(r.output, "[Simulator] Enabled=" + value + ": the value must be 0 or 1.\r\n");
         EXPECT_FALSE(program_.Exists("ZorvanQuillon.log"));
         ExpectChipUntouched();
         ini = program_.ReadFile("Config.ini").value_or("");

@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class FilesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "zorvan-files-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -119,8 +119,8 @@ TEST_F(FilesTest, SameFileWhateverLeadsThere) {
     fs::create_hard_link(dir_ / "state", dir_ / "hard");
     fs::create_directory(dir_ / "sub");
     const std::wstring state = Path("state");
-    for (const std::wstring& same : {state, Path("sub/../state"), Path("./state"), Path("link"),
-                                     Path("hard")}) {
+    for (const std::wstring& same :
+         {state, Path("sub/../state"), Path("./state"), Path("link"), Path("hard")}) {
         EXPECT_TRUE(IsSameFile(state, same)) << ToUtf8(same);
     }
     for (const std::wstring& other : {Path("other"), Path("missing"), std::wstring()}) {

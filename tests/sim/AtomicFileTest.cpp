@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class AtomicFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "zorvan-atomic-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);

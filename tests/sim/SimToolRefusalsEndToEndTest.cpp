@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
 class SimToolRefusals : public ::testing::Test {
-protected:
+  protected:
     RunResult Sim(const std::vector<std::string>& args) const { return tool_.Run(args); }
     fs::path At(const std::string& relative) const { return tool_.Folder() / relative; }
     std::string File(const std::string& relative) const {
@@ -37,13 +37,14 @@ TEST_F(SimToolRefusals, DumpFlashNeverWritesOverTheStateItReads) {
     fs::create_directory(At("sub"));
     fs::create_symlink("chip.state", At("link.state"));
     fs::create_hard_link(At("chip.state"), At("hard.state"));
-    for (const std::string out : {"chip.state", "./chip.state", "sub/../chip.state",
-                                  "link.state", "hard.state"}) {
+    for (const std::string out :
+         {"chip.state", "./chip.state", "sub/../chip.state", "link.state", "hard.state"}) {
         SCOPED_TRACE(out);
         const RunResult r = Sim({"dump-flash", "chip.state", out});
         EXPECT_EQ(r.exitStatus, 1);
-        EXPECT_EQ(r.errors, "zorvan-sim: \"" + out +
-                                "\" is the state file \"chip.state\" itself; nothing was written.\n");
+        EXPECT_EQ(r.errors,
+                  "zorvan-sim: \"" + out +
+                      "\" is the state file \"chip.state\" itself; nothing was written.\n");
         EXPECT_EQ(File("chip.state"), state);
     }
     EXPECT_EQ(Sim({"info", "link.state"}).exitStatus, 0);
@@ -177,7 +178,8 @@ TEST_F(SimToolRefusals, OnlyRegularFilesOfTheirSizeAreRead) {
          "file.\n"},
         {{"init", "x.state", "--firmware", "large.bin"},
          "zorvan-sim: the firmware image \"large.bin\" is larger than the 512 KiB flash.\n"},
-        {{"info", "image.fifo"}, "zorvan-sim: Cannot read the virtual chip state \"image.fifo\".\n"},
+        {{"info", "image.fifo"},
+         "zorvan-sim: Cannot read the virtual chip state \"image.fifo\".\n"},
         {{"info", "/dev/zero"}, "zorvan-sim: Cannot read the virtual chip state \"/dev/zero\".\n"},
         {{"depot", "make", "x.bin", "--records", "/dev/zero"},
          "cannot read records file: \"/dev/zero\" is a device, not a regular file\n"},

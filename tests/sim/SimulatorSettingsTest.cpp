@@ -45,7 +45,8 @@ TEST(SimulatorEnabled, TakesZeroAndOneOnly) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.section);
-        const platform::PrivateProfile profile = Profile(std::string("[Simulator]\r\n") + c.section);
+        const platform::PrivateProfile profile =
+            Profile(std::string("[Simulator]\r\n") + c.section);
         bool enabled = !c.enabled;
         std::wstring error;
         EXPECT_EQ(ReadSimulatorEnabled(profile, enabled, error), c.valid);
@@ -63,7 +64,7 @@ TEST(SimulatorEnabled, TakesZeroAndOneOnly) {
 }
 
 class ActivationTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "zorvan-activation-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -73,7 +74,8 @@ protected:
 
     ActivationResult Activate(const std::string& simulator) const {
         std::ofstream(dir_ / "Config.ini", std::ios::binary)
-            << "[Firmware Update]\r\n[Simulator]\r\n" << simulator;
+            << "[Firmware Update]\r\n[Simulator]\r\n"
+            << simulator;
         return ActivateFromConfig(FromUtf8((dir_ / "Config.ini").string()));
     }
 

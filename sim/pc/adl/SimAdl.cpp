@@ -1,5 +1,6 @@
 #include "sim/pc/adl/SimAdl.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -208,7 +209,7 @@ int SimAdl::DdcBlockAccessGet(int adapterIndex, int displayIndex, int, int, int 
         }
         const size_t got = reply.data.size() < size ? reply.data.size() : size;
         std::memset(receive + done, 0, size);
-        std::memcpy(receive + done, reply.data.data(), got);
+        std::copy_n(reply.data.begin(), got, receive + done);
         done += size;
     }
     return adl::ADL_OK;
@@ -252,7 +253,7 @@ int SimAdl::NativeAuxChannelAccess(int adapterIndex, int displayIndex, uint8_t* 
             if (command == adl::kNativeAuxRead) {
                 std::memset(data, 0, adl::kNativeAuxMaxData);
                 const size_t got = reply.data.size() < length ? reply.data.size() : length;
-                std::memcpy(data, reply.data.data(), got);
+                std::copy_n(reply.data.begin(), got, data);
             }
             break;
         case AuxStatus::Defer:

@@ -1,5 +1,6 @@
 #include "sim/pc/nvapi/SimNvApi.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "sim/chip/LittleEndian.h"
@@ -217,7 +218,7 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
             if (!isWrite) {
                 std::memset(request + kAuxData, 0, 16);
                 const size_t got = reply.data.size() < length ? reply.data.size() : length;
-                std::memcpy(request + kAuxData, reply.data.data(), got);
+                std::copy_n(reply.data.begin(), got, request + kAuxData);
             }
             Put32(request + kAuxReply, kNvReplyAck);
             return nvapi::NVAPI_OK;
