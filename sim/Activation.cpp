@@ -14,13 +14,15 @@ ActivationResult ActivateFromConfig(const std::wstring& configPath) {
     if (!profile) {
         return result;  // no Config.ini: the program reports that itself
     }
-    SimulatorSettings settings;
-    const bool valid = ReadSimulatorSettings(*profile, settings, result.error);
-    if (!settings.enabled) {
-        result.error.clear();  // the section is not in use; its other values do not matter
-        return result;
+    bool enabled = false;
+    if (!ReadSimulatorEnabled(*profile, enabled, result.error)) {
+        return result;  // neither the simulator nor, unasked, the real drivers
     }
-    if (!valid) {
+    if (!enabled) {
+        return result;  // the section is not in use; its other values do not matter
+    }
+    SimulatorSettings settings;
+    if (!ReadSimulatorSettings(*profile, settings, result.error)) {
         return result;
     }
     if (!EqualsNoCase(settings.vendor, L"NVIDIA") && !EqualsNoCase(settings.vendor, L"AMD") &&

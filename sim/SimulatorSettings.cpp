@@ -80,9 +80,29 @@ bool ReadStuckFlashAddress(const platform::PrivateProfile& profile,
 
 }  // namespace
 
+bool ReadSimulatorEnabled(const platform::PrivateProfile& profile, bool& enabled,
+                          std::wstring& error) {
+    // Only the two documented values: anything else could be meant either way, and taking
+    // it as 0 would send the program to real hardware.
+    const std::wstring text = profile.GetString(kSection, L"Enabled", L"");
+    if (text.empty() || text == L"0") {
+        enabled = false;
+        return true;
+    }
+    if (text == L"1") {
+        enabled = true;
+        return true;
+    }
+    enabled = false;
+    error = Format(L"[Simulator] Enabled=%s: the value must be 0 or 1.", text.c_str());
+    return false;
+}
+
 bool ReadSimulatorSettings(const platform::PrivateProfile& profile, SimulatorSettings& settings,
                            std::wstring& error) {
-    settings.enabled = profile.GetInt(kSection, L"Enabled", 0) == 1;
+    if (!ReadSimulatorEnabled(profile, settings.enabled, error)) {
+        return false;
+    }
 
     const std::wstring vendor = profile.GetString(kSection, L"Vendor", L"NVIDIA");
     if (!vendor.empty()) {

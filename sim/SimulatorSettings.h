@@ -24,8 +24,13 @@ struct SimulatorSettings {
     LinuxPcSettings linuxPc;  // Vendor=Linux only
 };
 
+// Enabled: 0 (also when absent or empty) or 1. False, with `error` naming the value, for
+// anything else.
+bool ReadSimulatorEnabled(const platform::PrivateProfile& profile, bool& enabled,
+                          std::wstring& error);
+
 // Reads the section (absent keys keep their defaults). False, with `error` naming the key,
-// when a value is not one the key takes.
+// when a value is not one the key takes; a wrong Enabled is reported first.
 bool ReadSimulatorSettings(const platform::PrivateProfile& profile, SimulatorSettings& settings,
                            std::wstring& error);
 

@@ -208,10 +208,16 @@ bool LoadConfigFromFolder(ConfigProgram program, const std::wstring& programFold
         message = kGeneralFailure;
         return false;
     }
+    const std::wstring path = programFolder + kConfigFileName;
+    platform::FileProblem problem;
     const std::optional<platform::PrivateProfile> profile =
-        platform::PrivateProfile::Load(programFolder + kConfigFileName);
+        platform::PrivateProfile::Load(path, &problem);
     if (!profile || !HasFirmwareSection(*profile)) {
         message = program == ConfigProgram::Console ? kConsoleNoSection : kGuiNoSection;
+        // A missing file says no more; anything else that kept it from being read is named.
+        if (!profile && problem.error != platform::FileError::kMissing) {
+            message += platform::DescribeFileProblem(path, problem) + L".\r\n";
+        }
         return false;
     }
     const SectionReader reader(*profile, program, programFolder);

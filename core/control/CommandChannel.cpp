@@ -134,8 +134,11 @@ bool ZorvanControl::ReceiveReply(std::span<uint8_t> out, size_t* payloadLength) 
     const uint8_t expected = ddc::ExpectedReplyChecksum(static_cast<uint8_t>(ddcAddress), reply);
     const size_t length = reply.size() - ddc::kReplyOverhead;
     const size_t copied = std::min(length, out.size());
-    // Forward copy: out may be rxBuffer, which lies before the payload.
-    std::memmove(out.data(), reply.data() + ddc::kReplyPayloadOffset, copied);
+    // Forward copy: out may be rxBuffer, which lies before the payload. An empty out (a
+    // caller after the length only) may have no storage at all.
+    if (copied > 0) {
+        std::memmove(out.data(), reply.data() + ddc::kReplyPayloadOffset, copied);
+    }
     if (payloadLength != nullptr) {
         *payloadLength = length;
     }

@@ -5,22 +5,30 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/Files.h"
+
 namespace zorvan {
 
 enum class FileReadResult {
     kOk,
-    kOpenFailed,
+    kOpenFailed,  // missing, unreadable, or not a regular file (the problem tells)
+    kTooLarge,    // larger than the kind allows; nothing was read
     kAllocationFailed,
-    kReadFailed,  // includes a length that cannot be determined or exceeds 32-bit counts
+    kReadFailed,  // the file fell short of its size
 };
 
 inline constexpr uint32_t kImageAllocationUnit = 512;
-// The largest file whose rounded length still fits the signed 32-bit length members.
-inline constexpr uint32_t kMaxImageFileLength = 0x7FFFFFFFu - (kImageAllocationUnit - 1);
 
-// On success image holds the file followed by zero bytes up to the next multiple of 512 and
-// fileLength the file's length. On failure image is empty and fileLength 0.
-FileReadResult ReadImageFile(const std::wstring& path, std::vector<uint8_t>& image,
-                             uint32_t& fileLength);
+struct ImageFileRead {
+    FileReadResult result = FileReadResult::kOk;
+    platform::FileProblem problem;  // kOpenFailed: why it did not open
+    uint64_t fileSize = 0;          // kTooLarge: the size found
+};
+
+// Only a regular file of at most maxBytes (below 2 GiB) is read. On success image holds the
+// file followed by zero bytes up to the next multiple of 512 and fileLength the file's
+// length. On failure image is empty and fileLength 0.
+ImageFileRead ReadImageFile(const std::wstring& path, uint32_t maxBytes,
+                            std::vector<uint8_t>& image, uint32_t& fileLength);
 
 }  // namespace zorvan

@@ -15,28 +15,43 @@ struct LoadMessages {
     const wchar_t* open;
     const wchar_t* allocation;
     const wchar_t* read;
+    // A file of a size the kind cannot have: its size and the limit.
+    const wchar_t* badSize;
 };
 
-constexpr LoadMessages kDriverMessages = {L"Open driver file failed!\r\n",
-                                          L"Allocate driver buffer error!\r\n",
-                                          L"Read driver file error!\r\n"};
+constexpr LoadMessages kDriverMessages = {
+    L"Open driver file failed!\r\n", L"Allocate driver buffer error!\r\n",
+    L"Read driver file error!\r\n", L"Incorrect driver file: %llu bytes, more than %u!\r\n"};
 constexpr LoadMessages kFirmwareMessages = {
-    L"Open FW file failed!\r\n", L"Allocate FW buffer error!\r\n", L"Read FW file error!\r\n"};
+    L"Open FW file failed!\r\n", L"Allocate FW buffer error!\r\n", L"Read FW file error!\r\n",
+    L"Incorrect FW file: %llu bytes instead of %u!\r\n"};
 constexpr LoadMessages kEsmMessages = {
-    L"Open ESM file failed!\r\n", L"Allocate ESM buffer error!\r\n", L"Read ESM file error!\r\n"};
-constexpr LoadMessages kCmdbMessages = {L"Open Customized Data Block file failed!\r\n",
-                                        L"Allocate Customized Data Block buffer error!\r\n",
-                                        L"Read Customized Data Block file error!\r\n"};
+    L"Open ESM file failed!\r\n", L"Allocate ESM buffer error!\r\n", L"Read ESM file error!\r\n",
+    L"Incorrect ESM file: %llu bytes, more than %u!\r\n"};
+constexpr LoadMessages kCmdbMessages = {
+    L"Open Customized Data Block file failed!\r\n",
+    L"Allocate Customized Data Block buffer error!\r\n",
+    L"Read Customized Data Block file error!\r\n",
+    L"Incorrect Customized Data Block file: %llu bytes, more than %u!\r\n"};
 
 constexpr const wchar_t* kIncorrectCmdb = L"Incorrect Customized Data Block file!\r\n";
 
-bool ReadForLoad(const std::wstring& path, const LoadMessages& messages,
+bool ReadForLoad(const std::wstring& path, uint32_t maxBytes, const LoadMessages& messages,
                  std::vector<uint8_t>& image, uint32_t& fileLength, std::wstring& text) {
-    switch (ReadImageFile(path, image, fileLength)) {
+    const ImageFileRead read = ReadImageFile(path, maxBytes, image, fileLength);
+    switch (read.result) {
         case FileReadResult::kOk:
             return true;
         case FileReadResult::kOpenFailed:
             text = messages.open;
+            // A folder, a device or a FIFO is named, so the user sees what was found there.
+            if (read.problem.error == platform::FileError::kNotRegular) {
+                text += platform::DescribeFileProblem(path, read.problem) + L".\r\n";
+            }
+            return false;
+        case FileReadResult::kTooLarge:
+            text =
+                Format(messages.badSize, static_cast<unsigned long long>(read.fileSize), maxBytes);
             return false;
         case FileReadResult::kAllocationFailed:
             text = messages.allocation;
@@ -84,7 +99,8 @@ bool ZorvanControl::LoadDriverFile(std::wstring& text) {
     driverCodeLength = 0;
     driverHasSignature = false;
     uint32_t fileLength = 0;
-    if (!ReadForLoad(driverPath, kDriverMessages, driverImage, fileLength, text)) {
+    if (!ReadForLoad(driverPath, kMaxDriverFileSize, kDriverMessages, driverImage, fileLength,
+                     text)) {
         return false;
     }
     const DriverLayout layout = InspectDriver(std::span(driverImage).first(fileLength));
@@ -116,13 +132,14 @@ bool ZorvanControl::LoadFirmwareFile(std::wstring& text) {
     firmwareLength = 0;
     binVersion = 0;
     uint32_t fileLength = 0;
-    if (!ReadForLoad(firmwarePath, kFirmwareMessages, firmwareImage, fileLength, text)) {
+    if (!ReadForLoad(firmwarePath, kFirmwareImageSize, kFirmwareMessages, firmwareImage, fileLength,
+                     text)) {
         return false;
     }
     // The regions, the certificate and CMDB blocks and the version field all lie at fixed
     // flash offsets: only a full flash image has them where the procedures look.
     if (fileLength != kFirmwareImageSize) {
-        text = Format(L"Incorrect FW file: %u bytes instead of %u!\r\n", fileLength,
+        text = Format(kFirmwareMessages.badSize, static_cast<unsigned long long>(fileLength),
                       kFirmwareImageSize);
         firmwareImage.clear();
         return false;
@@ -138,7 +155,7 @@ bool ZorvanControl::LoadEsmFile(std::wstring& text) {
     esmLength = 0;
     esmPayload = nullptr;
     uint32_t fileLength = 0;
-    if (!ReadForLoad(esmPath, kEsmMessages, esmImage, fileLength, text)) {
+    if (!ReadForLoad(esmPath, kMaxEsmFileSize, kEsmMessages, esmImage, fileLength, text)) {
         return false;
     }
     if (fileLength < kLengthHeaderSize) {
@@ -168,14 +185,9 @@ bool ZorvanControl::LoadEsmFile(std::wstring& text) {
 bool ZorvanControl::LoadCmdbFile(std::wstring& text) {
     cmdbLength = 0;
     uint32_t fileLength = 0;
-    if (!ReadForLoad(cmdbPath, kCmdbMessages, cmdbImage, fileLength, text)) {
-        return false;
-    }
     // Written from 0x7E000, a longer file would run past the end of the flash.
-    if (fileLength > kCmdbMaxFileSize) {
-        text = Format(L"Incorrect Customized Data Block file: %u bytes, more than %u!\r\n",
-                      fileLength, static_cast<uint32_t>(kCmdbMaxFileSize));
-        cmdbImage.clear();
+    if (!ReadForLoad(cmdbPath, static_cast<uint32_t>(kCmdbMaxFileSize), kCmdbMessages, cmdbImage,
+                     fileLength, text)) {
         return false;
     }
     if (fileLength < kCmdbSignature.size() ||

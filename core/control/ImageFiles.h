@@ -18,6 +18,9 @@ inline constexpr uint32_t kFirmwareImageSize = 0x80000;
 inline constexpr uint32_t kFirmwareVersionFromEnd = 20;
 // The ESM download always sends a first group of 256 bytes and then a rest.
 inline constexpr uint32_t kMinEsmPayload = 257;
+// Driver and ESM files are some KiB; the loaders refuse anything this large unread.
+inline constexpr uint32_t kMaxDriverFileSize = 1024 * 1024;
+inline constexpr uint32_t kMaxEsmFileSize = 1024 * 1024;
 
 struct DriverLayout {
     bool hasHeader = false;

@@ -127,8 +127,11 @@ int32_t ParseProfileInt(const std::wstring& text) {
 
 }  // namespace
 
-std::optional<PrivateProfile> PrivateProfile::Load(const std::wstring& path) {
-    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path);
+std::optional<PrivateProfile> PrivateProfile::Load(const std::wstring& path, FileProblem* problem) {
+    const FileContent bytes = ReadWholeFile(path, kMaxFileBytes);
+    if (problem != nullptr) {
+        *problem = bytes.problem;
+    }
     if (!bytes) {
         return std::nullopt;
     }

@@ -18,6 +18,7 @@ namespace {
 constexpr FirmwareVersion kCurrentVersion{1, 6, 0};
 constexpr FirmwareVersion kOldVersion{1, 5, 0};
 constexpr uint32_t kDemoSerial = 1500;
+constexpr wchar_t kStateName[] = L"virtual-chip.state";
 
 std::wstring Join(const std::wstring& folder, const wchar_t* name) {
     if (folder.empty() || folder.back() == L'/' || folder.back() == L'\\') {
@@ -42,7 +43,7 @@ std::string DemoConfigIni() {
 }
 
 bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& written,
-                     std::wstring& error) {
+                     std::wstring& error, bool replaceExisting) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(platform::NativePath(folder)), ec);
     if (ec || !platform::IsDirectory(folder)) {
@@ -71,10 +72,37 @@ bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& writ
         {L"firmware_old.bin", firmwareOld},
         {L"cmdb.bin", cmdb},
     };
+    if (!replaceExisting) {
+        // A folder in use keeps its settings and its chip unless the caller says otherwise.
+        std::vector<std::wstring> names;
+        for (const Asset& a : files) {
+            names.push_back(a.name);
+        }
+        for (const DemoKeyFile& key : MakeDemoKeyFiles(ChipFamily::Kq1100, kDemoSerial)) {
+            names.push_back(L"keys/" + key.name);
+        }
+        names.push_back(kStateName);
+        std::wstring present;
+        for (const std::wstring& name : names) {
+            const std::filesystem::path path(platform::NativePath(Join(folder, name.c_str())));
+            if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+                present += (present.empty() ? L"" : L", ") + name;
+            }
+        }
+        if (!present.empty()) {
+            error = Format(
+                L"The folder \"%s\" already holds %s; nothing was written "
+                L"(--force replaces them).",
+                folder.c_str(), present.c_str());
+            return false;
+        }
+    }
     for (const Asset& a : files) {
         const std::wstring path = Join(folder, a.name);
-        if (!platform::WriteWholeFile(path, a.bytes)) {
-            error = Format(L"Cannot write \"%s\".", path.c_str());
+        const platform::FileProblem problem = platform::ReplaceFileAtomically(
+            platform::NativePath(path), a.bytes.data(), a.bytes.size());
+        if (problem.error != platform::FileError::kNone) {
+            error = platform::DescribeFileProblem(path, problem) + L".";
             return false;
         }
         written.push_back(a.name);
@@ -86,10 +114,10 @@ bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& writ
     ChipState chip = NewChipState(ChipFamily::Kq1100, kDemoSerial);
     chip.flash = firmwareOld;
     PowerCycle(chip);
-    if (!SaveState(Join(folder, L"virtual-chip.state"), chip, error)) {
+    if (!SaveState(Join(folder, kStateName), chip, error)) {
         return false;
     }
-    written.push_back(L"virtual-chip.state");
+    written.push_back(kStateName);
     return true;
 }
 

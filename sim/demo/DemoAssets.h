@@ -10,9 +10,10 @@ namespace zorvan::sim {
 // Config.ini of the demo folder (CRLF line ends, as Windows writes it).
 std::string DemoConfigIni();
 
-// Writes the demo files into `folder` (created if missing), replacing files of the same
-// names; `written` receives their names. False with `error` set on the first failure.
+// Writes the demo files into `folder` (created if missing); `written` receives their names.
+// A folder that holds any of them already is left alone unless `replaceExisting` is set;
+// even then only regular files are replaced. False with `error` set on the first failure.
 bool WriteDemoAssets(const std::wstring& folder, std::vector<std::wstring>& written,
-                     std::wstring& error);
+                     std::wstring& error, bool replaceExisting = false);
 
 }  // namespace zorvan::sim

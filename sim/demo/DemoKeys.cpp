@@ -97,8 +97,10 @@ bool WriteDemoKeys(const std::wstring& keysFolder, ChipFamily family, uint32_t s
     }
     for (const DemoKeyFile& file : MakeDemoKeyFiles(family, serial)) {
         const std::wstring path = keysFolder + platform::PathSeparator() + file.name;
-        if (!platform::WriteWholeFile(path, file.bytes)) {
-            error = Format(L"Cannot write \"%s\".", path.c_str());
+        const platform::FileProblem problem = platform::ReplaceFileAtomically(
+            platform::NativePath(path), file.bytes.data(), file.bytes.size());
+        if (problem.error != platform::FileError::kNone) {
+            error = platform::DescribeFileProblem(path, problem) + L".";
             return false;
         }
         written.push_back(L"keys/" + file.name);

@@ -254,7 +254,7 @@ std::optional<ChipState> ParseState(const std::vector<uint8_t>& bytes, const std
 }
 
 std::optional<ChipState> LoadState(const std::wstring& path, std::wstring& error) {
-    const std::optional<std::vector<uint8_t>> bytes = platform::ReadWholeFile(path);
+    const platform::FileContent bytes = platform::ReadWholeFile(path, 4 * 1024 * 1024);
     if (!bytes) {
         error = Format(L"Cannot read the virtual chip state \"%s\".", path.c_str());
         return std::nullopt;

@@ -84,7 +84,7 @@ class ScratchFolder {
     }
 
     std::string Log() const {
-        const auto bytes = platform::ReadWholeFile(logFilePath);
+        const auto bytes = platform::ReadWholeFile(logFilePath, 1 << 20);
         return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
     }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -298,26 +299,53 @@ TEST_F(LoadConfigTest, FailsWithTheProgramsMessageAndChangesNothing) {
         L"Please ensure that Config.ini is present and is not corrupted.\r\n";
     const std::wstring guiMessage =
         L"Please ensure that \"config.ini\" is present and is not corrupted.\r\n";
+    const fs::path file = dir_ / "Config.ini";
+    const std::wstring named = L"\"" + FromUtf8(file.string()) + L"\"";
+    enum class Make { kNothing, kText, kFolder, kFifo, kLinkToZero, kSparse };
     struct Case {
         const char* what;
-        const char* file;  // null: no Config.ini at all
-        bool asFolder;     // Config.ini is a folder
+        Make make;
+        const char* text;  // kText
+        // What the programs' message adds: why a file that is there could not be read.
+        std::wstring why;
     } cases[] = {
-        {"no file", nullptr, false},
-        {"Config.ini is a folder", nullptr, true},
-        {"empty file", "", false},
-        {"other sections only", "[Simulator]\r\nEnabled=1\r\n[Firmware]\r\nDdc2biAddr=1\r\n",
-         false},
-        {"keys without a section", "Ddc2biAddr=1\r\nFWFilePath=fw.bin\r\n", false},
-        {"broken header", "[Firmware Update\r\nDdc2biAddr=1\r\n", false},
+        {"no file", Make::kNothing, nullptr, L""},
+        {"empty file", Make::kText, "", L""},
+        {"other sections only", Make::kText,
+         "[Simulator]\r\nEnabled=1\r\n[Firmware]\r\nDdc2biAddr=1\r\n", L""},
+        {"keys without a section", Make::kText, "Ddc2biAddr=1\r\nFWFilePath=fw.bin\r\n", L""},
+        {"broken header", Make::kText, "[Firmware Update\r\nDdc2biAddr=1\r\n", L""},
+        // Never read: a folder, a FIFO (the read would wait for a writer for ever), an endless
+        // device, a file far larger than any settings file.
+        {"Config.ini is a folder", Make::kFolder, nullptr,
+         named + L" is a folder, not a regular file.\r\n"},
+        {"Config.ini is a FIFO", Make::kFifo, nullptr,
+         named + L" is a FIFO, not a regular file.\r\n"},
+        {"Config.ini leads to /dev/zero", Make::kLinkToZero, nullptr,
+         named + L" is a device, not a regular file.\r\n"},
+        {"Config.ini of 5 MiB", Make::kSparse, nullptr, named + L" is larger than 4 MiB.\r\n"},
     };
     for (const Case& c : cases) {
-        fs::remove_all(dir_ / "Config.ini");
-        if (c.file != nullptr) {
-            WriteConfig(c.file);
-        }
-        if (c.asFolder) {
-            fs::create_directory(dir_ / "Config.ini");
+        fs::remove_all(file);
+        switch (c.make) {
+            case Make::kNothing:
+                break;
+            case Make::kText:
+                WriteConfig(c.text);
+                break;
+            case Make::kFolder:
+                fs::create_directory(file);
+                break;
+            case Make::kFifo:
+                ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+                break;
+            case Make::kLinkToZero:
+                fs::create_symlink("/dev/zero", file);
+                break;
+            case Make::kSparse:
+                WriteConfig("[Firmware Update]\r\nDdc2biAddr=1\r\n");
+                fs::resize_file(file, 5 << 20);
+                break;
         }
         for (ConfigProgram program : {C, G}) {
             IspConfig config;
@@ -326,7 +354,7 @@ TEST_F(LoadConfigTest, FailsWithTheProgramsMessageAndChangesNothing) {
             std::wstring message;
             EXPECT_FALSE(LoadConfigFromFolder(program, folder_, config, control_, message))
                 << c.what;
-            EXPECT_EQ(message, program == C ? consoleMessage : guiMessage) << c.what;
+            EXPECT_EQ(message, (program == C ? consoleMessage : guiMessage) + c.why) << c.what;
             EXPECT_EQ(config.ddcAddress, 0x42u) << c.what;
             EXPECT_EQ(control_.ddcAddress, 0x43u) << c.what;
         }

@@ -29,7 +29,7 @@ protected:
         fs::remove_all(dir_);
     }
     std::string ReadLog() const {
-        const auto bytes = platform::ReadWholeFile(logFilePath);
+        const auto bytes = platform::ReadWholeFile(logFilePath, 1 << 20);
         return bytes ? std::string(bytes->begin(), bytes->end()) : std::string("<no log>");
     }
     bool LogExists() const { return fs::exists(dir_ / "ZorvanQuillon.log"); }

@@ -150,7 +150,8 @@ class SecureProcedure : public ::testing::Test {
     }
 
     std::string Log() const {
-        const auto bytes = platform::ReadWholeFile((folder_ / "ZorvanQuillon.log").wstring());
+        const auto bytes =
+            platform::ReadWholeFile((folder_ / "ZorvanQuillon.log").wstring(), 1 << 20);
         return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
     }
     void ClearLog() const { std::filesystem::remove(folder_ / "ZorvanQuillon.log"); }
@@ -205,8 +206,8 @@ TEST_P(WithheldFromTheChip, ReportsAndGoesOnOrEndsWithItsMessage) {
     EXPECT_THAT(screen, Not(HasSubstr("####")));
     EXPECT_EQ(succeeded_, c.succeeds);
     EXPECT_EQ(screen.find("Secure ISP successful!") != std::string::npos, c.succeeds);
-    const std::optional<std::vector<uint8_t>> image = platform::ReadWholeFile(Path("firmware.bin"));
-    ASSERT_TRUE(image.has_value());
+    const platform::FileContent image = platform::ReadWholeFile(Path("firmware.bin"), 1 << 20);
+    ASSERT_TRUE(image);
     switch (c.flash) {
         case WithheldCase::kUntouched:
             EXPECT_TRUE(flash_ == start->flash);

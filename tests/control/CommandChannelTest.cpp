@@ -198,6 +198,11 @@ TEST_F(CommandChannelTest, ReceiveReplyNeverWritesPastTheCallersBuffer) {
     EXPECT_TRUE(control.ReceiveReply(small, &length));
     EXPECT_EQ(length, 102u);
     EXPECT_THAT(std::vector<uint8_t>(small.begin() + 2, small.end()), Each(0x33));
+
+    // No buffer at all: only the length and the checks (an empty span has no storage).
+    link.QueueI2cReply(DataReply(0x52, std::vector<uint8_t>(10, 0x33)));
+    EXPECT_TRUE(control.ReceiveReply(std::span<uint8_t>(), &length));
+    EXPECT_EQ(length, 12u);
 }
 
 TEST_F(CommandChannelTest, ReplyLengthIsBoundedByWhatTheBufferHolds) {

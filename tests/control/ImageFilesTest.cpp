@@ -1,6 +1,7 @@
 // The file loaders: what they keep, what they derive, and what they refuse with which message.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -278,30 +279,31 @@ TEST_F(ImageFilesTest, CmdbFileChecks) {
 
 // --- open and read failures ---
 
+struct LoaderKind {
+    std::wstring ZorvanControl::*path;
+    bool (ZorvanControl::*load)(std::wstring&);
+    std::wstring open;
+    std::wstring read;
+};
+
+const LoaderKind kLoaderKinds[] = {
+    {&ZorvanControl::driverPath, &ZorvanControl::LoadDriverFile, L"Open driver file failed!\r\n",
+     L"Read driver file error!\r\n"},
+    {&ZorvanControl::firmwarePath, &ZorvanControl::LoadFirmwareFile, L"Open FW file failed!\r\n",
+     L"Read FW file error!\r\n"},
+    {&ZorvanControl::esmPath, &ZorvanControl::LoadEsmFile, L"Open ESM file failed!\r\n",
+     L"Read ESM file error!\r\n"},
+    {&ZorvanControl::cmdbPath, &ZorvanControl::LoadCmdbFile,
+     L"Open Customized Data Block file failed!\r\n", L"Read Customized Data Block file error!\r\n"},
+};
+
 TEST_F(ImageFilesTest, OpenAndReadFailuresHaveEachKindsMessage) {
-    struct Kind {
-        std::wstring ZorvanControl::*path;
-        bool (ZorvanControl::*load)(std::wstring&);
-        std::wstring open;
-        std::wstring read;
-    };
-    const Kind kinds[] = {
-        {&ZorvanControl::driverPath, &ZorvanControl::LoadDriverFile,
-         L"Open driver file failed!\r\n", L"Read driver file error!\r\n"},
-        {&ZorvanControl::firmwarePath, &ZorvanControl::LoadFirmwareFile,
-         L"Open FW file failed!\r\n", L"Read FW file error!\r\n"},
-        {&ZorvanControl::esmPath, &ZorvanControl::LoadEsmFile, L"Open ESM file failed!\r\n",
-         L"Read ESM file error!\r\n"},
-        {&ZorvanControl::cmdbPath, &ZorvanControl::LoadCmdbFile,
-         L"Open Customized Data Block file failed!\r\n",
-         L"Read Customized Data Block file error!\r\n"},
-    };
     // A kernel attribute file announces 4096 bytes but holds a few: it opens, then falls short.
     const char* shortFile = "/sys/devices/system/cpu/online";
     const bool haveShortFile = fs::exists(shortFile);
-    for (const Kind& k : kinds) {
+    for (const LoaderKind& k : kLoaderKinds) {
         SCOPED_TRACE(ToUtf8(k.open));
-        for (const std::wstring& path : {Missing(), Folder(), std::wstring()}) {
+        for (const std::wstring& path : {Missing(), std::wstring()}) {
             control.*k.path = path;
             std::wstring text;
             EXPECT_FALSE((control.*k.load)(text));
@@ -313,6 +315,63 @@ TEST_F(ImageFilesTest, OpenAndReadFailuresHaveEachKindsMessage) {
             EXPECT_FALSE((control.*k.load)(text));
             EXPECT_EQ(text, k.read);
         }
+    }
+}
+
+// A folder, a device or a FIFO is never read: the open fails at once (a FIFO without a
+// writer would otherwise hang the program, /dev/zero would fill the memory) and the
+// message names what was found.
+TEST_F(ImageFilesTest, OnlyRegularFilesAreOpened) {
+    const fs::path fifo = fs::path(ToUtf8(Folder())) / "fifo.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path link = fs::path(ToUtf8(Folder())) / "zero.bin";
+    fs::create_symlink("/dev/zero", link);
+    const struct {
+        std::wstring path;
+        std::wstring why;
+    } cases[] = {
+        {Folder(), L"\"" + Folder() + L"\" is a folder, not a regular file.\r\n"},
+        {FromUtf8(fifo.string()),
+         L"\"" + FromUtf8(fifo.string()) + L"\" is a FIFO, not a regular file.\r\n"},
+        {FromUtf8(link.string()),
+         L"\"" + FromUtf8(link.string()) + L"\" is a device, not a regular file.\r\n"},
+        {L"/dev/null", L"\"/dev/null\" is a device, not a regular file.\r\n"},
+    };
+    for (const LoaderKind& k : kLoaderKinds) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(ToUtf8(k.open + c.path));
+            control.*k.path = c.path;
+            std::wstring text;
+            EXPECT_FALSE((control.*k.load)(text));
+            EXPECT_EQ(text, k.open + c.why);
+        }
+    }
+}
+
+// Each kind's size limit is checked before a byte is read or a buffer allocated, so a
+// huge (here sparse) file costs nothing and says what is wrong with it.
+TEST_F(ImageFilesTest, FilesLargerThanTheirKindAreRefusedUnread) {
+    const struct {
+        LoaderKind kind;
+        uintmax_t size;
+        std::wstring message;
+    } cases[] = {
+        {kLoaderKinds[0], 0x100001,
+         L"Incorrect driver file: 1048577 bytes, more than 1048576!\r\n"},
+        {kLoaderKinds[1], uintmax_t{5} << 30,
+         L"Incorrect FW file: 5368709120 bytes instead of 524288!\r\n"},
+        {kLoaderKinds[2], 0x100001, L"Incorrect ESM file: 1048577 bytes, more than 1048576!\r\n"},
+        {kLoaderKinds[3], uintmax_t{3} << 30,
+         L"Incorrect Customized Data Block file: 3221225472 bytes, more than 8192!\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.message));
+        const std::wstring path = Write("huge.bin", {});
+        fs::resize_file(ToUtf8(path), c.size);
+        control.*c.kind.path = path;
+        std::wstring text;
+        EXPECT_FALSE((control.*c.kind.load)(text));
+        EXPECT_EQ(text, c.message);
     }
 }
 

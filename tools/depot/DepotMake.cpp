@@ -5,6 +5,8 @@
 #include "core/cert/dal/DepotFile.h"
 #include "core/cert/dal/DepotFormat.h"
 #include "core/cert/dal/SecretBytes.h"
+#include "core/platform/Files.h"
+#include "core/platform/Text.h"
 #include "tools/depot/DepotArguments.h"
 #include "tools/depot/DepotTool.h"
 
@@ -28,7 +30,15 @@ bool MakeDepotFile(const std::string& path, const uint8_t* records, size_t size,
         error = "the records could not be encrypted";
         return false;
     }
-    if (!dal::ReplaceDepotFile(path, content.data(), content.size())) {
+    // The depot replaces OUT only when OUT is a file: a device, a FIFO or a folder stays.
+    const platform::FileProblem problem =
+        dal::ReplaceDepotFile(path, content.data(), content.size());
+    if (problem.error == platform::FileError::kNotRegular) {
+        error = ToUtf8(platform::DescribeFileProblem(FromUtf8(path), problem)) +
+                "; nothing was written";
+        return false;
+    }
+    if (problem.error != platform::FileError::kNone) {
         error = "cannot write \"" + path + "\"";
         return false;
     }
@@ -43,8 +53,15 @@ int RunDepotMake(const std::vector<std::string>& args, std::ostream& /*out*/, st
     }
     const std::string& recordsPath = *parsed->Option("records");
     dal::SecretBytes records;
-    if (!dal::ReadDepotFile(recordsPath, records)) {
-        err << "cannot read records file \"" << recordsPath << "\" (missing or empty)\n";
+    platform::FileProblem problem;
+    if (!dal::ReadDepotFile(recordsPath, records, &problem)) {
+        if (problem.error == platform::FileError::kNone ||
+            problem.error == platform::FileError::kMissing) {
+            err << "cannot read records file \"" << recordsPath << "\" (missing or empty)\n";
+        } else {
+            err << "cannot read records file: "
+                << ToUtf8(platform::DescribeFileProblem(FromUtf8(recordsPath), problem)) << "\n";
+        }
         return DEPOT_EXIT_FAILED;
     }
     std::string error;

@@ -1,4 +1,4 @@
-// `assets DIR`: a demo folder for the programs on the virtual chip.
+// `assets DIR [--force]`: a demo folder for the programs on the virtual chip.
 #include "core/platform/Text.h"
 #include "sim/demo/DemoAssets.h"
 #include "tools/zorvan-sim/SimTool.h"
@@ -6,13 +6,26 @@
 namespace zorvan::simtool {
 
 int RunAssets(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 1 || args[0].rfind("--", 0) == 0) {
+    // DIR and, in either order, --force.
+    std::vector<std::string> folders;
+    bool force = false;
+    for (const std::string& word : args) {
+        if (word == "--force" && !force) {
+            force = true;
+        } else if (word.rfind("--", 0) != 0) {
+            folders.push_back(word);
+        } else {
+            folders.clear();
+            break;
+        }
+    }
+    if (folders.size() != 1) {
         err << UsageText();
         return SIMTOOL_EXIT_BAD_USAGE;
     }
     std::vector<std::wstring> written;
     std::wstring error;
-    const bool ok = sim::WriteDemoAssets(FromUtf8(args[0]), written, error);
+    const bool ok = sim::WriteDemoAssets(FromUtf8(folders[0]), written, error, force);
     for (const std::wstring& name : written) {
         out << "wrote " << ToUtf8(name) << "\n";
     }

@@ -34,7 +34,7 @@ const char* UsageText() {
            "  zorvan-sim info STATE\n"
            "  zorvan-sim dump-flash STATE OUT\n"
            "  zorvan-sim power-cycle STATE\n"
-           "  zorvan-sim assets DIR\n"
+           "  zorvan-sim assets DIR [--force]\n"
            "  zorvan-sim depot make OUT --records FILE [--password PW]\n"
            "  zorvan-sim depot select IN --identity HEX [--password PW]\n";
 }

@@ -125,13 +125,14 @@ int RunInit(const std::vector<std::string>& args, std::ostream& /*out*/, std::os
     sim::ChipState state = sim::NewChipState(family, serial);
     if (auto it = parsed->options.find("--firmware"); it != parsed->options.end()) {
         const std::wstring image = FromUtf8(it->second);
-        const std::optional<std::vector<uint8_t>> bytes = platform::ReadWholeFile(image);
-        if (!bytes) {
-            return Fail(err, Format(L"cannot read the firmware image \"%s\".", image.c_str()));
-        }
-        if (bytes->size() > sim::kFlashSize) {
+        const platform::FileContent bytes = platform::ReadWholeFile(image, sim::kFlashSize);
+        if (bytes.problem.error == platform::FileError::kTooLarge) {
             return Fail(err, Format(L"the firmware image \"%s\" is larger than the 512 KiB flash.",
                                     image.c_str()));
+        }
+        if (!bytes) {
+            return Fail(err, L"cannot read the firmware image: " +
+                                 platform::DescribeFileProblem(image, bytes.problem) + L".");
         }
         // A shorter image leaves the rest of the flash erased.
         std::copy(bytes->begin(), bytes->end(), state.flash.begin());
@@ -172,14 +173,20 @@ int RunDumpFlash(const std::vector<std::string>& args, std::ostream& /*out*/, st
     if (!paths) {
         return Usage(err);
     }
+    const std::wstring source = FromUtf8((*paths)[0]);
+    const std::wstring target = FromUtf8((*paths)[1]);
+    // Writing the flash over the state it comes from would destroy the chip.
+    if (platform::IsSameFile(source, target)) {
+        return Fail(err, Format(L"\"%s\" is the state file \"%s\" itself; nothing was written.",
+                                target.c_str(), source.c_str()));
+    }
     std::wstring error;
     sim::ChipState state;
     const std::unique_ptr<sim::StateStore> held =
-        sim::StateStore::OpenToInspect(FromUtf8((*paths)[0]), state, error);
+        sim::StateStore::OpenToInspect(source, state, error);
     if (held == nullptr) {
         return Fail(err, error);
     }
-    const std::wstring target = FromUtf8((*paths)[1]);
     if (!platform::WriteWholeFile(target, state.flash)) {
         return Fail(err, Format(L"cannot write \"%s\".", target.c_str()));
     }

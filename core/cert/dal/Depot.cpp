@@ -50,7 +50,8 @@ bool Depot::WriteBack() const {
     }
     std::vector<uint8_t> content;
     return EncodeDepot(table_, secrets_, content) &&
-           ReplaceDepotFile(fileName_, content.data(), content.size());
+           ReplaceDepotFile(fileName_, content.data(), content.size()).error ==
+               platform::FileError::kNone;
 }
 
 bool Depot::FindCertificate(const uint8_t* identity, SecretBytes& record) const {

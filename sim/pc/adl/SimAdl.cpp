@@ -1,5 +1,6 @@
 #include "sim/pc/adl/SimAdl.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -203,7 +204,7 @@ int SimAdl::DdcBlockAccessGet(int adapterIndex, int displayIndex, int, int, int 
         }
         const size_t got = reply.data.size() < size ? reply.data.size() : size;
         std::memset(receive + done, 0, size);
-        std::memcpy(receive + done, reply.data.data(), got);
+        std::copy_n(reply.data.begin(), got, receive + done);
         done += size;
     }
     return kAdlOk;
@@ -247,7 +248,7 @@ int SimAdl::NativeAuxChannelAccess(int adapterIndex, int displayIndex, uint8_t* 
             if (command == kAdlNativeAuxRead) {
                 std::memset(data, 0, kAdlNativeAuxMaxData);
                 const size_t got = reply.data.size() < length ? reply.data.size() : length;
-                std::memcpy(data, reply.data.data(), got);
+                std::copy_n(reply.data.begin(), got, data);
             }
             break;
         case AuxStatus::Defer:

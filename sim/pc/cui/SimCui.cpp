@@ -1,5 +1,6 @@
 #include "sim/pc/cui/SimCui.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "sim/chip/LittleEndian.h"
@@ -136,7 +137,7 @@ class SimCuiObject final : public cui::Interface {
                 if (!set) {
                     std::memset(data, 0, kAuxMaxPayload);
                     const size_t got = reply.data.size() < length ? reply.data.size() : length;
-                    std::memcpy(data, reply.data.data(), got);
+                    std::copy_n(reply.data.begin(), got, data);
                 }
                 *status = kCuiStatusDone;
                 break;

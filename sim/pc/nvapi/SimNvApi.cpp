@@ -1,5 +1,6 @@
 #include "sim/pc/nvapi/SimNvApi.h"
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -209,7 +210,7 @@ Status SimNvApi::DpAuxChannel(nvapi::DisplayHandle display, uint8_t* request, ui
             if (!isWrite) {
                 std::memset(request + kNvAuxOffsetData, 0, kNvAuxMaxData);
                 const size_t got = reply.data.size() < length ? reply.data.size() : length;
-                std::memcpy(request + kNvAuxOffsetData, reply.data.data(), got);
+                std::copy_n(reply.data.begin(), got, request + kNvAuxOffsetData);
             }
             Put32(request + kNvAuxOffsetReply, kNvReplyAck);
             return kNvOk;

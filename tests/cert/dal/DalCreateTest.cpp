@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -103,6 +104,10 @@ TEST_F(DalDepotRefusedTest, PlainDepots) {
     const Bytes record = MakeRecord(MakeIdentity(1500), 1);
     const Bytes twoAndAByte = Concat({record, record, Bytes(1, 0x00)});
     fs::create_directory(PathOf("folder"));
+    ASSERT_EQ(::mkfifo(PathOf("fifo.bin").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", PathOf("zero.bin"));
+    // Whole records, but more of them than any key file holds: refused unread.
+    fs::resize_file(WriteFile("huge.bin", {}), 20000 * DAL_CERTIFICATE_RECORD_SIZE);
     const struct {
         const char* what;
         std::string path;
@@ -110,6 +115,9 @@ TEST_F(DalDepotRefusedTest, PlainDepots) {
         {"missing", PathOf("missing.bin")},
         {"empty", WriteFile("empty.bin", {})},
         {"a folder", PathOf("folder")},
+        {"a FIFO (never waited on)", PathOf("fifo.bin")},
+        {"a link to an endless device", PathOf("zero.bin")},
+        {"larger than 8 MiB", PathOf("huge.bin")},
         {"short of one record", WriteFile("short.bin", Bytes(record.begin(), record.end() - 1))},
         {"a torn last record", WriteFile("torn.bin", twoAndAByte)},
     };
