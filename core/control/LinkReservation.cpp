@@ -39,8 +39,7 @@ std::wstring LinkLockName(const std::wstring& link, const std::wstring& scope) {
 }
 
 std::unique_ptr<platform::LinkLock> ReserveLink(const ZorvanControl& control, int32_t selection,
-                                                const std::wstring& scope,
-                                                std::wstring& message) {
+                                                const std::wstring& scope, std::wstring& message) {
     message.clear();
     if (selection == kNoBackend) {
         return std::make_unique<platform::LinkLock>();
@@ -51,9 +50,10 @@ std::unique_ptr<platform::LinkLock> ReserveLink(const ZorvanControl& control, in
         case platform::LinkLockOutcome::kHeld:
             return std::move(attempt.lock);
         case platform::LinkLockOutcome::kBusy:
-            message = Format(L"The link %s is in use by another program; try again when it has "
-                             L"finished!\r\n",
-                             link.c_str());
+            message = Format(
+                L"The link %s is in use by another program; try again when it has "
+                L"finished!\r\n",
+                link.c_str());
             return nullptr;
         case platform::LinkLockOutcome::kError:
             break;

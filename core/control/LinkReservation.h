@@ -28,7 +28,6 @@ std::wstring LinkLockName(const std::wstring& link, const std::wstring& scope);
 // display ids). Null with `message` set, a line for the user, when the link is busy or
 // cannot be locked.
 std::unique_ptr<platform::LinkLock> ReserveLink(const ZorvanControl& control, int32_t selection,
-                                                const std::wstring& scope,
-                                                std::wstring& message);
+                                                const std::wstring& scope, std::wstring& message);
 
 }  // namespace zorvan

@@ -9,7 +9,7 @@
 namespace zorvan::platform {
 
 class LinkLock {
-public:
+  public:
     virtual ~LinkLock() = default;  // lets the link go
 };
 

@@ -63,8 +63,7 @@ std::string LockPath(const std::string& name) {
 }
 
 std::wstring SystemError(const char* what, const std::string& path, int error) {
-    return FromUtf8(std::string(what) + " " + path + ": " +
-                    std::generic_category().message(error));
+    return FromUtf8(std::string(what) + " " + path + ": " + std::generic_category().message(error));
 }
 
 // A lock file another user made may refuse to be opened for writing (or, in a sticky
@@ -89,7 +88,7 @@ bool StillInPlace(int fd, const std::string& path) {
 }
 
 class FlockLinkLock final : public LinkLock {
-public:
+  public:
     FlockLinkLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~FlockLinkLock() override {
         // Removed while still held (see StillInPlace), so no lock files pile up; a file
@@ -100,7 +99,7 @@ public:
     FlockLinkLock(const FlockLinkLock&) = delete;
     FlockLinkLock& operator=(const FlockLinkLock&) = delete;
 
-private:
+  private:
     int fd_;
     std::string path_;
 };

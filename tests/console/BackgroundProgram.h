@@ -14,7 +14,7 @@
 namespace zorvan::testing {
 
 class BackgroundProgram {
-public:
+  public:
     // Starts `program` in `workingDirectory` with the arguments; the environment is the
     // caller's without ZORVAN_TRACE, NO_COLOR and CLICOLOR_FORCE, plus `environment`.
     BackgroundProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
@@ -29,7 +29,7 @@ public:
     // Waits for the end; output and errors as the program left them.
     RunResult Wait();
 
-private:
+  private:
     pid_t pid_ = -1;
     bool ended_ = false;
     int status_ = 0;

@@ -54,7 +54,7 @@ std::string ChipAccesses(const std::string& trace) {
 }
 
 class LinkLockEndToEnd : public DemoFolderTest {
-protected:
+  protected:
     void SetUp() override {
         DemoFolderTest::SetUp();
         // Only the first block of each code region holds data: on the real clock the update
@@ -114,8 +114,8 @@ TEST_F(LinkLockEndToEnd, SecondProgramOnTheBusyChipStopsBeforeItsFirstPacket) {
         program_.Remove("second-trace.txt");
         const RunResult second = RunSecond(option);
         EXPECT_EQ(second.exitStatus, 1) << option << second.errors;
-        EXPECT_THAT(second.output, EndsWith("Graphics adapter: NVIDIA: 0x1000\r\n" +
-                                            std::string(header) + kBusy))
+        EXPECT_THAT(second.output,
+                    EndsWith("Graphics adapter: NVIDIA: 0x1000\r\n" + std::string(header) + kBusy))
             << option;
         EXPECT_THAT(program_.ReadLog("second").value_or(""), EndsWith(header + kBusy)) << option;
         EXPECT_EQ(ChipAccesses(program_.ReadFile("second-trace.txt").value_or("")), "") << option;

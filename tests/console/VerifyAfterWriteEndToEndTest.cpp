@@ -29,7 +29,7 @@ std::string Hex(unsigned value, int digits) {
 }
 
 class VerifyAfterWrite : public DemoFolderTest {
-protected:
+  protected:
     void SetUp() override {
         DemoFolderTest::SetUp();
         image_ = program_.ReadFile("firmware.bin").value_or("");

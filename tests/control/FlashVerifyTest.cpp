@@ -17,7 +17,7 @@ constexpr uint32_t kSecond = 0x24000;
 
 // Two written ranges, the second longer than one read-back piece.
 class FlashVerifyTest : public ControlTest {
-protected:
+  protected:
     FlashVerifyTest() : chip(link) {
         chip.flash.assign(0x80000, 0xFF);
         first.assign(300, 0);
@@ -32,9 +32,7 @@ protected:
         std::copy(second.begin(), second.end(), chip.flash.begin() + kSecond);
         control.delegate = &progress;
     }
-    std::vector<WrittenRange> Ranges() const {
-        return {{kFirst, first}, {kSecond, second}};
-    }
+    std::vector<WrittenRange> Ranges() const { return {{kFirst, first}, {kSecond, second}}; }
 
     MailboxChip chip;
     Progress progress;
@@ -73,16 +71,16 @@ TEST_P(Difference, TheFirstDifferenceInWriteOrderIsReported) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Difference,
-    ::testing::Values(
-        DifferenceCase{"FirstByte", {{kFirst, 0xFF}}, kFirst, 0xFF},
-        // Past the first read-back piece of the second range, and its very last byte.
-        DifferenceCase{"BeyondTheFirstPiece", {{kSecond + 2100, 0x00}}, kSecond + 2100, 0x00},
-        DifferenceCase{"LastByte", {{kSecond + 4999, 0xA5}}, kSecond + 4999, 0xA5},
-        // The ranges are compared in the order they were written, not by address.
-        DifferenceCase{"WriteOrderBeforeAddressOrder",
-                       {{kSecond + 10, 0xFF}, {kFirst + 299, 0xFF}},
-                       kFirst + 299,
-                       0xFF}),
+    ::testing::Values(DifferenceCase{"FirstByte", {{kFirst, 0xFF}}, kFirst, 0xFF},
+                      // Past the first read-back piece of the second range, and its very last byte.
+                      DifferenceCase{
+                          "BeyondTheFirstPiece", {{kSecond + 2100, 0x00}}, kSecond + 2100, 0x00},
+                      DifferenceCase{"LastByte", {{kSecond + 4999, 0xA5}}, kSecond + 4999, 0xA5},
+                      // The ranges are compared in the order they were written, not by address.
+                      DifferenceCase{"WriteOrderBeforeAddressOrder",
+                                     {{kSecond + 10, 0xFF}, {kFirst + 299, 0xFF}},
+                                     kFirst + 299,
+                                     0xFF}),
     [](const ::testing::TestParamInfo<DifferenceCase>& p) { return p.param.name; });
 
 TEST_F(FlashVerifyTest, FlashThatCannotBeReadNamesWhereTheReadBackStopped) {

@@ -58,7 +58,7 @@ TEST(LinkName, NvidiaNamesTheDisplayTheTransfersAddress) {
 }
 
 class ReserveLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         control_.gfx = &control_.gfxIntel;
         control_.deviceId = 0x1000;

@@ -21,7 +21,7 @@ const std::wstring kBusy =
     L"The link NVIDIA: 0x1000 is in use by another program; try again when it has finished!\r\n";
 
 class BusyLink : public DialogFixture {
-protected:
+  protected:
     void SetUp() override {
         DialogFixture::SetUp();
         WriteBytes("driver.bin", sim::MakeDemoDriverFile());
@@ -57,8 +57,9 @@ class BusyButton : public BusyLink, public ::testing::WithParamInterface<ButtonC
 
 TEST_P(BusyButton, StopsBeforeTheChipAndRunsOnceTheLinkIsFree) {
     const ButtonCase& c = GetParam();
-    WriteConfig("OneStepProgramming=0\r\nDriverFilePath=driver.bin\r\nFWFilePath=firmware.bin\r\n"
-                "FwComparison=0\r\nProgramCMDB=1\r\nCMDBFilePath=cmdb.bin\r\n");
+    WriteConfig(
+        "OneStepProgramming=0\r\nDriverFilePath=driver.bin\r\nFWFilePath=firmware.bin\r\n"
+        "FwComparison=0\r\nProgramCMDB=1\r\nCMDBFilePath=cmdb.bin\r\n");
     Start();
     HoldTheLink();
     ASSERT_TRUE(Dlg().Click(c.button));
@@ -81,8 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The update that was refused left the chip as it was.
 TEST_F(BusyLink, RefusedUpdateLeavesTheFlashAlone) {
-    WriteConfig("OneStepProgramming=0\r\nDriverFilePath=driver.bin\r\nFWFilePath=firmware.bin\r\n"
-                "FwComparison=0\r\n");
+    WriteConfig(
+        "OneStepProgramming=0\r\nDriverFilePath=driver.bin\r\nFWFilePath=firmware.bin\r\n"
+        "FwComparison=0\r\n");
     Start();
     HoldTheLink();
     ASSERT_TRUE(Dlg().Click(IDC_START));
