@@ -283,8 +283,12 @@ TEST_P(EsmFileThatDoesNotLoad, EndsTheRunWithTheLoadersMessage) {
     const std::string before = Flash();
 
     const RunResult result = RunWithColours();
-    const std::string tail =
-        std::string("Check ESM status... Not started!\r\n") + c.message + c.reset;
+    std::string message = c.message;
+    if (c.folder) {  // named, so that the user sees what is there
+        message += "\"" + (program_.Folder() / "esm.bin").string() +
+                   "\" is a folder, not a regular file.\r\n";
+    }
+    const std::string tail = "Check ESM status... Not started!\r\n" + message + c.reset;
     const std::string screen = WithoutColours(WithoutProgress(result.output));
     EXPECT_THAT(screen, EndsWith(Started() + tail));
     EXPECT_THAT(Log(), EndsWith(Started() + tail));
