@@ -31,6 +31,11 @@ std::wstring LinkName(const ZorvanControl& control) {
     if (gfx == &control.gfxIntel) {
         return L"Intel: " + DisplayText(control.deviceId);
     }
+    // One connector is one AUX node and one I2C bus, whichever name selected it.
+    if (gfx == &control.gfxLinux) {
+        const linuxlink::DpConnector* connector = control.gfxLinux.Current();
+        return connector ? L"Linux: " + FromUtf8(connector->name) : L"Linux: none";
+    }
     return L"none";
 }
 
