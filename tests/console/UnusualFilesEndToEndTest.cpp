@@ -87,14 +87,21 @@ TEST_F(UnusualFiles, AStateFileThatIsNoFileStopsTheRunBeforeAnyDriver) {
     Make("chip.folder", Odd::kFolder);
     Make("huge.state", Odd::kHuge);
     Configure("ExitStatus=1\r\n");
-    for (const std::string stateFile : {"/dev/zero", "chip.fifo", "chip.folder", "huge.state"}) {
+    const std::string notAFile = "\" is not a regular file; it was not loaded.\r\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/zero", notAFile},
+        {"chip.fifo", notAFile},
+        {"chip.folder", notAFile},
+        {"huge.state", "\" is damaged (larger than a chip state can be); it was not loaded.\r\n"},
+    };
+    for (const auto& [stateFile, why] : cases) {
         SCOPED_TRACE(stateFile);
         Simulate("StateFile=" + stateFile + "\r\n");
         const RunResult r = program_.Run({"-ChipInfo"});
         EXPECT_EQ(r.exitStatus, 1) << r.errors;
         const std::string shown =
             stateFile[0] == '/' ? stateFile : (program_.Folder() / stateFile).string();
-        EXPECT_EQ(r.output, "Cannot read the virtual chip state \"" + shown + "\".\r\n");
+        EXPECT_EQ(r.output, "The virtual chip state \"" + shown + why);
         EXPECT_FALSE(program_.Exists("ZorvanQuillon.log"));
         ExpectChipUntouched();
         RemoveKey("StateFile");

@@ -179,8 +179,11 @@ TEST_F(SimToolRefusals, OnlyRegularFilesOfTheirSizeAreRead) {
         {{"init", "x.state", "--firmware", "large.bin"},
          "zorvan-sim: the firmware image \"large.bin\" is larger than the 512 KiB flash.\n"},
         {{"info", "image.fifo"},
-         "zorvan-sim: Cannot read the virtual chip state \"image.fifo\".\n"},
-        {{"info", "/dev/zero"}, "zorvan-sim: Cannot read the virtual chip state \"/dev/zero\".\n"},
+         "zorvan-sim: The virtual chip state \"image.fifo\" is not a regular file; it was not "
+         "loaded.\n"},
+        {{"info", "/dev/zero"},
+         "zorvan-sim: The virtual chip state \"/dev/zero\" is not a regular file; it was not "
+         "loaded.\n"},
         {{"depot", "make", "x.bin", "--records", "/dev/zero"},
          "cannot read records file: \"/dev/zero\" is a device, not a regular file\n"},
         {{"depot", "make", "x.bin", "--records", "image.fifo"},
