@@ -73,22 +73,22 @@ void VirtualKernel::AddGpu(size_t card, const LinuxGpuSpec& gpu, bool udevRule, 
 }
 
 void VirtualKernel::AddConnector(const std::string& cardDir, const std::string& name,
-                                 const LinuxConnectorSpec& spec, bool udevRule, AuxSink* chip) {
+                                 const LinuxConnectorSpec& layout, bool udevRule, AuxSink* chip) {
     const std::string dir = cardDir + "/" + name;
-    fs_.File(dir + "/status", spec.connected ? "connected\n" : "disconnected\n");
-    fs_.File(dir + "/enabled", spec.connected ? "enabled\n" : "disabled\n");
-    fs_.File(dir + "/edid", spec.connected && !spec.displayName.empty() ? MakeEdid(spec.displayName)
+    fs_.File(dir + "/status", layout.connected ? "connected\n" : "disconnected\n");
+    fs_.File(dir + "/enabled", layout.connected ? "enabled\n" : "disabled\n");
+    fs_.File(dir + "/edid", layout.connected && !layout.displayName.empty() ? MakeEdid(layout.displayName)
                                                                        : std::string());
     fs_.RelativeLink("/sys/class/drm/" + name, dir);
-    if (!spec.auxDevice) {
+    if (!layout.auxDevice) {
         return;
     }
-    channels_.push_back(std::make_unique<AuxChannel>(spec.hasChip ? chip : nullptr));
+    channels_.push_back(std::make_unique<AuxChannel>(layout.hasChip ? chip : nullptr));
     AuxChannel& channel = *channels_.back();
 
     const uint32_t aux = nextAux_++;
     const std::string auxEntry = "drm_dp_aux" + std::to_string(aux);
-    fs_.File(dir + "/" + auxEntry + "/name", spec.auxName + "\n");
+    fs_.File(dir + "/" + auxEntry + "/name", layout.auxName + "\n");
     fs_.File(dir + "/" + auxEntry + "/dev", DeviceNumber(kernel::kAuxMajor, aux));
     fs_.RelativeLink("/sys/class/drm_dp_aux_dev/" + auxEntry, dir + "/" + auxEntry);
     devices_.push_back(std::make_unique<DpAuxDevice>(channel));
@@ -98,21 +98,21 @@ void VirtualKernel::AddConnector(const std::string& cardDir, const std::string& 
     const uint32_t bus = nextBus_++;
     const std::string busEntry = "i2c-" + std::to_string(bus);
     const std::string busDir = dir + "/" + busEntry;
-    fs_.File(busDir + "/name", spec.auxName + "\n");
+    fs_.File(busDir + "/name", layout.auxName + "\n");
     std::set<uint32_t> claimed;
-    if (spec.ddcClaimed) {
+    if (layout.ddcClaimed) {
         claimed.insert(kClaimedDdcAddress);
         const std::string client = busDir + "/" + std::to_string(bus) + "-0037";
         fs_.File(client + "/name", std::string(kClaimingDriver) + "\n");
         fs_.Directory(std::string("/sys/bus/i2c/drivers/") + kClaimingDriver);
         fs_.RelativeLink(client + "/driver", std::string("/sys/bus/i2c/drivers/") + kClaimingDriver);
     }
-    if (!spec.i2cDevLoaded) {
+    if (!layout.i2cDevLoaded) {
         return;
     }
     const std::string devDir = busDir + "/i2c-dev/" + busEntry;
     fs_.File(devDir + "/dev", DeviceNumber(kernel::kI2cMajor, bus));
-    fs_.File(devDir + "/name", spec.auxName + "\n");
+    fs_.File(devDir + "/name", layout.auxName + "\n");
     fs_.RelativeLink("/sys/class/i2c-dev/" + busEntry, devDir);
     devices_.push_back(std::make_unique<DpI2cBus>(channel, claimed));
     SetAccess(fs_.Device("/dev/" + busEntry, kernel::kI2cMajor, bus, devices_.back().get()),

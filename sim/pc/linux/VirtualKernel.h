@@ -45,7 +45,7 @@ public:
 private:
     void AddGpu(size_t card, const LinuxGpuSpec& gpu, bool udevRule, AuxSink* chip);
     void AddConnector(const std::string& cardDir, const std::string& name,
-                      const LinuxConnectorSpec& spec, bool udevRule, AuxSink* chip);
+                      const LinuxConnectorSpec& layout, bool udevRule, AuxSink* chip);
     void SetAccess(VNode& node, bool udevRule) const;
     OpenFile* Find(int fd);
 
