@@ -25,6 +25,19 @@ std::wstring Refused(const wchar_t* what, const std::wstring& path, const std::w
                   reason.c_str());
 }
 
+// Why an open that did not lock the file cannot go on; `verb` says what the caller wanted.
+std::wstring OpenRefusal(platform::LockOutcome outcome, const wchar_t* verb,
+                         const std::wstring& path, const std::wstring& reason) {
+    switch (outcome) {
+        case platform::LockOutcome::kBusy:
+            return InUse(path);
+        case platform::LockOutcome::kNotRegular:
+            return NotRegular(path);
+        default:
+            return Refused(verb, path, reason);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<StateStore> StateStore::OpenForRun(const std::wstring& path, const ChipState& fresh,
@@ -40,18 +53,9 @@ std::unique_ptr<StateStore> StateStore::OpenForRun(const std::wstring& path, con
             return nullptr;
         }
     }
-    switch (opened) {
-        case platform::LockOutcome::kLocked:
-            break;
-        case platform::LockOutcome::kBusy:
-            error = InUse(path);
-            return nullptr;
-        case platform::LockOutcome::kNotRegular:
-            error = NotRegular(path);
-            return nullptr;
-        default:
-            error = Refused(L"write", path, store->file_.Reason());
-            return nullptr;
+    if (opened != platform::LockOutcome::kLocked) {
+        error = OpenRefusal(opened, L"write", path, store->file_.Reason());
+        return nullptr;
     }
     if (!store->Load(state, true, error)) {
         return nullptr;
@@ -62,21 +66,10 @@ std::unique_ptr<StateStore> StateStore::OpenForRun(const std::wstring& path, con
 std::unique_ptr<StateStore> StateStore::OpenToInspect(const std::wstring& path, ChipState& state,
                                                       std::wstring& error) {
     std::unique_ptr<StateStore> store(new StateStore(path));
-    switch (store->file_.Open(path, false)) {
-        case platform::LockOutcome::kLocked:
-            break;
-        case platform::LockOutcome::kBusy:
-            error = InUse(path);
-            return nullptr;
-        case platform::LockOutcome::kNotRegular:
-            error = NotRegular(path);
-            return nullptr;
-        case platform::LockOutcome::kMissing:
-            error = Refused(L"read", path, store->file_.Reason());
-            return nullptr;
-        default:
-            error = Refused(L"read", path, store->file_.Reason());
-            return nullptr;
+    const platform::LockOutcome opened = store->file_.Open(path, false);
+    if (opened != platform::LockOutcome::kLocked) {
+        error = OpenRefusal(opened, L"read", path, store->file_.Reason());
+        return nullptr;
     }
     if (!store->Load(state, false, error)) {
         return nullptr;
@@ -87,20 +80,12 @@ std::unique_ptr<StateStore> StateStore::OpenToInspect(const std::wstring& path, 
 std::unique_ptr<StateStore> StateStore::OpenToReplace(const std::wstring& path,
                                                       std::wstring& error) {
     std::unique_ptr<StateStore> store(new StateStore(path));
-    switch (store->file_.Open(path, false)) {
-        case platform::LockOutcome::kLocked:
-        case platform::LockOutcome::kMissing:
-            return store;
-        case platform::LockOutcome::kBusy:
-            error = InUse(path);
-            return nullptr;
-        case platform::LockOutcome::kNotRegular:
-            error = NotRegular(path);
-            return nullptr;
-        default:
-            error = Refused(L"write", path, store->file_.Reason());
-            return nullptr;
+    const platform::LockOutcome opened = store->file_.Open(path, false);
+    if (opened == platform::LockOutcome::kLocked || opened == platform::LockOutcome::kMissing) {
+        return store;
     }
+    error = OpenRefusal(opened, L"write", path, store->file_.Reason());
+    return nullptr;
 }
 
 bool StateStore::Load(ChipState& state, bool writable, std::wstring& error) {
